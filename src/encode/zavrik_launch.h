@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <sys/types.h>
+
+// Starts `executable` with `words` as its arguments (argv[0] is the executable's own path), in
+// a process group of its own, stdin from /dev/null, stdout and stderr inherited. Never through a
+// shell. Returns 0 exactly when the program started (exec succeeded) and stores its process id
+// in `pid`; otherwise returns a non-zero errno value and leaves `pid` alone.
+int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid);
+
+// Ends the whole process group that a launched program leads (SIGKILL). Failures are ignored.
+void KillProcessGroup(pid_t pid);
+
+// Tells, through the Qt event loop, when a launched program has ended, for any reason, and reaps
+// it. No polling and no blocking wait.
+class ProcessWatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit ProcessWatcher(QObject* parent = nullptr);
+  ~ProcessWatcher() override;
+
+  // Starts watching `pid`; `executable` is the path it was launched from.
+  void Watch(pid_t pid, const QString& executable);
+
+ Q_SIGNALS:
+  // `executable` is the canonical path of the program that ended.
+  void ProcessEnded(const QString& executable, qint64 pid);
+
+ private:
+  struct Watched;
+  QList<Watched*> watched_;
+};

@@ -1,0 +1,73 @@
+#include "platform/alert.h"
+
+namespace alerts {
+namespace {
+const QString kOk = QStringLiteral("OK");
+const QString kAllRight = QStringLiteral("In Ordnung");
+}  // namespace
+
+Alert EncodeFailed(const QString& encoder_location) {
+  const QString text =
+      QStringLiteral(
+          "%1 nicht gefunden. Gehen Sie bitte zu den Programmoptionen und sorgen Sie dafür, dass "
+          "das Feld \"%2\" direkt auf %3 oder einen Link darauf verweist (nicht auf das "
+          "%4-Verzeichnis).")
+          .arg(encoder_location, QStringLiteral("Pfad zu Gogo:"), QStringLiteral("Gogo"),
+               QStringLiteral("Gogo"));
+  return {QStringLiteral("EncodeFailed"), text, {kOk}, Alert::Kind::Stop};
+}
+
+Alert LaunchFailed() {
+  const QString text =
+      QStringLiteral(
+          "Irgendetwas schlechtes passierte beim Versuch, %1 zu starten. Sorgen Sie dafür, dass %2 "
+          "ist, wo es sein soll und nicht läuft und versuchen Sie es noch einmal.")
+          .arg(QStringLiteral("Gogo"), QStringLiteral("Gogo"));
+  return {QStringLiteral("LaunchFailed"), text, {kOk}, Alert::Kind::Stop};
+}
+
+Alert ReadmeMissing() {
+  return {QStringLiteral("ReadmeDialog"), QStringLiteral("Liesmich-Datei nicht gefunden!"), {kOk},
+          Alert::Kind::Stop};
+}
+
+Alert SaveOpenError() {
+  return {QStringLiteral("SaveOpenError"),
+          QStringLiteral(
+              "Ausgabedatei kann nicht erstellt oder geöffnet werden. Sorgen Sie dafür, dass die "
+              "Datei sich nicht auf einer Nur-Lesen-Festplatte befindet oder dass die Datei, die "
+              "Sie überschreiben möchten, von keiner anderen Anwendung benutzt wird."),
+          {kOk},
+          Alert::Kind::Stop};
+}
+
+Alert SaveWriteError() {
+  return {QStringLiteral("SaveWriteError"),
+          QStringLiteral("Ausgabedatei kann nicht geschrieben werden. Ist die Festplatte voll?"),
+          {kOk},
+          Alert::Kind::Stop};
+}
+
+Alert OpenOpenError() {
+  return {QStringLiteral("OpenOpenError"),
+          QStringLiteral("Eingabedatei kann nicht geöffnet werden. Sorgen Sie dafür, dass Sie "
+                         "Zugriff auf die Datei haben."),
+          {kOk},
+          Alert::Kind::Stop};
+}
+
+Alert MimeInstalled(const QString& result_text) {
+  return {QStringLiteral("MimeInstalled"), result_text, {kAllRight}, Alert::Kind::Info};
+}
+
+Alert MimeDeleted(const QString& result_text) {
+  return {QStringLiteral("MimeDeleted"), result_text, {kAllRight}, Alert::Kind::Info};
+}
+
+Alert About(const QString& text) {
+  return {QStringLiteral("AboutDialog"),
+          text,
+          {QStringLiteral("Gehe zur Site"), QStringLiteral("Schließen")},
+          Alert::Kind::Info};
+}
+}  // namespace alerts

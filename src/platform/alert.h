@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A message to the user: a modal box whose identifier names it for tests and accessibility.
+struct Alert {
+  enum class Kind { Stop, Info };
+
+  QString id;           // "EncodeFailed", "SaveOpenError", ...
+  QString text;         // German text shown to the user
+  QStringList buttons;  // labels, left to right
+  Kind kind = Kind::Stop;
+};
+
+// Shows alerts and waits until the user answers. Tests replace it with one that records.
+class AlertPresenter {
+ public:
+  virtual ~AlertPresenter() = default;
+  // Returns the index of the pressed button.
+  virtual int Go(const Alert& alert) = 0;
+};
+
+// Every alert the application shows, with its exact texts and buttons.
+namespace alerts {
+Alert EncodeFailed(const QString& encoder_location);
+Alert LaunchFailed();
+Alert ReadmeMissing();
+Alert SaveOpenError();
+Alert SaveWriteError();
+Alert OpenOpenError();
+Alert MimeInstalled(const QString& result_text);
+Alert MimeDeleted(const QString& result_text);
+Alert About(const QString& text);
+}  // namespace alerts

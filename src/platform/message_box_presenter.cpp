@@ -1,0 +1,21 @@
+#include "platform/message_box_presenter.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+int MessageBoxPresenter::Go(const Alert& alert) {
+  QMessageBox box(parent_);
+  box.setObjectName(alert.id);
+  box.setWindowTitle(QStringLiteral("Zavrik"));
+  box.setText(alert.text);
+  box.setIcon(alert.kind == Alert::Kind::Stop ? QMessageBox::Critical : QMessageBox::Information);
+  QList<QAbstractButton*> buttons;
+  for (const QString& label : alert.buttons) {
+    buttons.append(box.addButton(label, QMessageBox::AcceptRole));
+  }
+  if (!buttons.isEmpty()) box.setDefaultButton(qobject_cast<QPushButton*>(buttons.last()));
+  box.exec();
+  const int pressed = buttons.indexOf(box.clickedButton());
+  // Closing the box without a button counts as the last button (cancel-like).
+  return pressed >= 0 ? pressed : int(buttons.size()) - 1;
+}

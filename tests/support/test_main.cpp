@@ -1,0 +1,40 @@
+// Runs every test inside one QApplication, with HOME and the XDG folders in a temporary folder
+// so no test ever touches the real home.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "support/test_support.h"
+
+namespace {
+QString g_home;
+
+void PointHomeAt(const QString& home) {
+  const QByteArray root = QFile::encodeName(home);
+  qputenv("HOME", root);
+  qputenv("XDG_DATA_HOME", root + "/.local/share");
+  qputenv("XDG_CONFIG_HOME", root + "/.config");
+  qputenv("XDG_CACHE_HOME", root + "/.cache");
+  qputenv("XDG_STATE_HOME", root + "/.local/state");
+  for (const char* sub : {"/.local/share", "/.config", "/.cache", "/.local/state"}) {
+    QDir().mkpath(home + QString::fromLatin1(sub));
+  }
+}
+}  // namespace
+
+namespace test_support {
+QString TemporaryHome() { return g_home; }
+}  // namespace test_support
+
+int main(int argc, char** argv) {
+  QTemporaryDir home;
+  if (!home.isValid()) return 2;
+  g_home = home.path();
+  PointHomeAt(g_home);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
