@@ -80,3 +80,10 @@ class Message {
   QMap<QString, QString> strings_;
   QMap<QString, int32_t> ints_;
 };
+
+// Whatever takes commands: the main window for its controls, the application for the panels.
+class MessageHandler {
+ public:
+  virtual ~MessageHandler() = default;
+  virtual void MessageReceived(const Message& message) = 0;
+};
