@@ -30,6 +30,8 @@ class FilePanel : public QObject {
     QString accept_label;
     QString cancel_label;
     bool hide_when_done = true;
+    // False keeps a chosen link's own path instead of its target's.
+    bool resolve_symlinks = true;
     // Extra int32 field carried by the message, e.g. "encoder_what" of 'ENCO'.
     QString int_field;
     int32_t int_value = 0;
