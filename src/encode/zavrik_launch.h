@@ -1,9 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <sys/types.h>
 
 // Starts `executable` with `words` as its arguments (argv[0] is the executable's own path), in
 // a process group of its own, stdin from /dev/null, stdout and stderr inherited. Never through a
@@ -32,5 +33,7 @@ class ProcessWatcher : public QObject {
 
  private:
   struct Watched;
+  void Reap(Watched* watched);
+
   QList<Watched*> watched_;
 };

@@ -1,0 +1,157 @@
+#include "encode/zavrik_launch.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <cstring>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+// Owns the spawn attributes so that every return path releases them.
+class SpawnSetup {
+ public:
+  SpawnSetup() {
+    posix_spawnattr_init(&attributes_);
+    posix_spawn_file_actions_init(&actions_);
+  }
+  ~SpawnSetup() {
+    posix_spawn_file_actions_destroy(&actions_);
+    posix_spawnattr_destroy(&attributes_);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+  int Prepare() {
+    // A group of its own, so that ending the program also ends whatever it started; signals
+    // back at their defaults and none blocked, whatever this process has set for itself.
+    sigset_t no_signals;
+    sigemptyset(&no_signals);
+    sigset_t all_signals;
+    sigfillset(&all_signals);
+    const short flags = POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (int error = posix_spawnattr_setflags(&attributes_, flags)) return error;
+    if (int error = posix_spawnattr_setpgroup(&attributes_, 0)) return error;
+    if (int error = posix_spawnattr_setsigmask(&attributes_, &no_signals)) return error;
+    if (int error = posix_spawnattr_setsigdefault(&attributes_, &all_signals)) return error;
+    return posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
+
+  const posix_spawnattr_t* attributes() const { return &attributes_; }
+  const posix_spawn_file_actions_t* actions() const { return &actions_; }
+
+ private:
+  posix_spawnattr_t attributes_;
+  posix_spawn_file_actions_t actions_;
+};
+
+// A NUL inside a word cannot cross exec; the word would arrive cut short.
+bool HoldsNul(const QByteArray& word) { return word.contains('\0'); }
+
+int PidfdOpen(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
+
+}  // namespace
+
+int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid) {
+  const QByteArray path = QFile::encodeName(executable);
+  if (HoldsNul(path)) return EINVAL;
+  std::vector<QByteArray> encoded;
+  encoded.reserve(words.size());
+  for (const QString& word : words) {
+    encoded.push_back(QFile::encodeName(word));
+    if (HoldsNul(encoded.back())) return EINVAL;
+  }
+
+  std::vector<char*> argv;
+  argv.reserve(encoded.size() + 2);
+  argv.push_back(const_cast<char*>(path.constData()));
+  for (QByteArray& word : encoded) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  SpawnSetup setup;
+  if (int error = setup.Prepare()) return error;
+  pid_t started = 0;
+  // glibc reports a failed exec as posix_spawn's own result, so 0 means the program runs.
+  const int error = posix_spawn(&started, path.constData(), setup.actions(), setup.attributes(),
+                                argv.data(), environ);
+  if (error != 0) return error;
+  if (pid != nullptr) *pid = started;
+  return 0;
+}
+
+void KillProcessGroup(pid_t pid) {
+  // Never a group id of 0 or below: kill(0) and kill(-1) would reach far more than the program.
+  if (pid > 0) kill(-pid, SIGKILL);
+}
+
+struct ProcessWatcher::Watched {
+  pid_t pid = 0;
+  QString executable;
+  int pidfd = -1;
+  QSocketNotifier* notifier = nullptr;
+};
+
+ProcessWatcher::ProcessWatcher(QObject* parent) : QObject(parent) {}
+
+ProcessWatcher::~ProcessWatcher() {
+  for (Watched* watched : watched_) {
+    delete watched->notifier;
+    close(watched->pidfd);
+    delete watched;
+  }
+}
+
+void ProcessWatcher::Watch(pid_t pid, const QString& executable) {
+  if (pid <= 0) return;
+  // Resolved now: by the time the program ends its file may be gone or replaced.
+  QString canonical = QFileInfo(executable).canonicalFilePath();
+  if (canonical.isEmpty()) canonical = QFileInfo(executable).absoluteFilePath();
+
+  const int pidfd = PidfdOpen(pid);
+  if (pidfd < 0) {
+    // The process was already reaped elsewhere: it has ended, and the notice must still come.
+    if (errno == ESRCH) {
+      QMetaObject::invokeMethod(
+          this, [this, canonical, pid] { Q_EMIT ProcessEnded(canonical, pid); },
+          Qt::QueuedConnection);
+    } else {
+      qWarning("ProcessWatcher: cannot watch process %d: %s", static_cast<int>(pid),
+               strerror(errno));
+    }
+    return;
+  }
+
+  auto* watched = new Watched{pid, canonical, pidfd, nullptr};
+  // A pidfd turns readable once the process has ended.
+  watched->notifier = new QSocketNotifier(pidfd, QSocketNotifier::Read, this);
+  connect(watched->notifier, &QSocketNotifier::activated, this, [this, watched] { Reap(watched); });
+  watched_.append(watched);
+}
+
+void ProcessWatcher::Reap(Watched* watched) {
+  int status = 0;
+  const pid_t reaped = waitpid(watched->pid, &status, WNOHANG);
+  // 0: ended but not yet collectable; the notifier fires again. Without a child to collect
+  // (ECHILD) it has been reaped already, and it has ended all the same.
+  if (reaped == 0 || (reaped < 0 && errno == EINTR)) return;
+
+  // Forget the process before telling anyone, so a receiver may watch anew or delete this.
+  watched_.removeOne(watched);
+  watched->notifier->setEnabled(false);
+  watched->notifier->deleteLater();
+  close(watched->pidfd);
+  const QString executable = watched->executable;
+  const pid_t pid = watched->pid;
+  delete watched;
+  Q_EMIT ProcessEnded(executable, pid);
+}
