@@ -1,0 +1,102 @@
+#include "audio_input.h"
+
+#include <algorithm>
+
+namespace gogo {
+namespace {
+
+MemoryStream& StreamOf(void* user) { return *static_cast<MemoryStream*>(user); }
+
+sf_count_t MemoryLength(void* user) { return static_cast<sf_count_t>(StreamOf(user).bytes.size()); }
+
+sf_count_t MemorySeek(sf_count_t offset, int whence, void* user) {
+  MemoryStream& stream = StreamOf(user);
+  sf_count_t target = offset;
+  if (whence == SEEK_CUR) target = stream.position + offset;
+  if (whence == SEEK_END) target = MemoryLength(user) + offset;
+  if (target < 0) return -1;
+  stream.position = target;
+  return target;
+}
+
+sf_count_t MemoryRead(void* destination, sf_count_t count, void* user) {
+  MemoryStream& stream = StreamOf(user);
+  const sf_count_t length = MemoryLength(user);
+  if (count <= 0 || stream.position >= length) return 0;
+  const sf_count_t available = std::min(count, length - stream.position);
+  std::copy_n(stream.bytes.data() + stream.position, available,
+              static_cast<unsigned char*>(destination));
+  stream.position += available;
+  return available;
+}
+
+sf_count_t MemoryWrite(const void*, sf_count_t, void*) { return 0; }
+
+sf_count_t MemoryTell(void* user) { return StreamOf(user).position; }
+
+SF_VIRTUAL_IO kMemoryIo = {MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
+
+}  // namespace
+
+AudioInput::~AudioInput() {
+  if (file_ != nullptr) sf_close(file_);
+}
+
+std::unique_ptr<AudioInput> AudioInput::FromDescriptor(int descriptor, std::string* error) {
+  std::unique_ptr<AudioInput> input(new AudioInput);
+  input->file_ = sf_open_fd(descriptor, SFM_READ, &input->info_, SF_FALSE);
+  return Check(std::move(input), error);
+}
+
+std::unique_ptr<AudioInput> AudioInput::FromMemory(std::span<const unsigned char> bytes,
+                                                   std::string* error) {
+  std::unique_ptr<AudioInput> input(new AudioInput);
+  input->memory_.bytes = bytes;
+  input->file_ = sf_open_virtual(&kMemoryIo, SFM_READ, &input->info_, &input->memory_);
+  return Check(std::move(input), error);
+}
+
+std::unique_ptr<AudioInput> AudioInput::Check(std::unique_ptr<AudioInput> input,
+                                              std::string* error) {
+  if (input->file_ == nullptr) {
+    *error = std::string("keine lesbare Audiodatei (") + sf_strerror(nullptr) + ")";
+    return nullptr;
+  }
+  if (input->info_.channels < 1 || input->info_.channels > 2) {
+    *error = "hat " + std::to_string(input->info_.channels) +
+             " Kanäle; kodiert werden nur Mono und Stereo";
+    return nullptr;
+  }
+  if (input->info_.samplerate <= 0) {
+    *error = "hat keine gültige Abtastrate";
+    return nullptr;
+  }
+  return input;
+}
+
+bool AudioInput::prefers_float() const {
+  switch (info_.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+      return false;
+    default:
+      return true;
+  }
+}
+
+int64_t AudioInput::ReadShorts(short* buffer, int64_t frames) {
+  const sf_count_t read = sf_readf_short(file_, buffer, frames);
+  return read == 0 && sf_error(file_) != SF_ERR_NO_ERROR ? -1 : read;
+}
+
+int64_t AudioInput::ReadFloats(float* buffer, int64_t frames) {
+  const sf_count_t read = sf_readf_float(file_, buffer, frames);
+  return read == 0 && sf_error(file_) != SF_ERR_NO_ERROR ? -1 : read;
+}
+
+std::string AudioInput::LastError() const { return sf_strerror(file_); }
+
+}  // namespace gogo

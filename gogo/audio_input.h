@@ -1,0 +1,55 @@
+#pragma once
+
+#include <sndfile.h>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace gogo {
+
+// Bytes in memory that libsndfile reads through its virtual I/O.
+struct MemoryStream {
+  std::span<const unsigned char> bytes;
+  sf_count_t position = 0;
+};
+
+// An audio file opened for reading through libsndfile: one or two channels, read in blocks of
+// interleaved frames, either as 16-bit integers or as floats in [-1, 1].
+class AudioInput {
+ public:
+  ~AudioInput();
+  AudioInput(const AudioInput&) = delete;
+  AudioInput& operator=(const AudioInput&) = delete;
+
+  // Reads from a descriptor the caller keeps open and closes.
+  static std::unique_ptr<AudioInput> FromDescriptor(int descriptor, std::string* error);
+  // Reads from bytes in memory, which must outlive the input.
+  static std::unique_ptr<AudioInput> FromMemory(std::span<const unsigned char> bytes,
+                                                std::string* error);
+
+  int channels() const { return info_.channels; }
+  int sample_rate() const { return info_.samplerate; }
+  // Frames the header announces; not always known (then 0 or less).
+  int64_t frames() const { return info_.frames; }
+  // True when 16-bit integers would lose resolution (wider PCM, float, compressed formats).
+  bool prefers_float() const;
+  SNDFILE* handle() const { return file_; }
+
+  // Each reads up to `frames` frames into `buffer` (channels() values per frame) and returns
+  // how many were read: 0 at the end, -1 on a read error.
+  int64_t ReadShorts(short* buffer, int64_t frames);
+  int64_t ReadFloats(float* buffer, int64_t frames);
+  std::string LastError() const;
+
+ private:
+  AudioInput() = default;
+  static std::unique_ptr<AudioInput> Check(std::unique_ptr<AudioInput> input, std::string* error);
+
+  SNDFILE* file_ = nullptr;
+  SF_INFO info_{};
+  MemoryStream memory_;
+};
+
+}  // namespace gogo

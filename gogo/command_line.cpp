@@ -1,0 +1,166 @@
+#include "command_line.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+namespace gogo {
+namespace {
+
+constexpr std::array<int, 14> kBitrates = {32,  40,  48,  56,  64,  80,  96,
+                                           112, 128, 160, 192, 224, 256, 320};
+
+constexpr std::string_view kUsage =
+    R"(Aufruf: gogo [OPTIONEN] EINGABE [AUSGABE]
+
+Kodiert eine Audiodatei (WAVE, AIFF, FLAC und alles, was libsndfile liest; Mono oder
+Stereo, beliebige Abtastrate) als MP3. Titel, Interpret, Album, Datum, Kommentar,
+Titelnummer und Genre der Eingabe werden als ID3v2-Tags übernommen.
+
+Optionen (vor der Eingabe, in beliebiger Reihenfolge):
+  -b N        feste Bitrate N kbit/s: 32 40 48 56 64 80 96 112 128 160 192 224 256 320
+  -m m|s|j    Modus: Mono, Stereo oder Joint Stereo
+  -q N        Qualität 0 (beste, langsamste) bis 9 (schnellste)
+  -nopsy      ohne psychoakustisches Modell: die schnellste Kodierung (wie -q 9)
+  -delete     die Eingabe löschen, sobald die MP3-Datei fertig an ihrem Platz liegt
+  -o ORDNER   die MP3-Datei in ORDNER schreiben
+  --          Ende der Optionen (für Namen, die mit '-' beginnen)
+  -h, --help  diese Hilfe
+
+Ohne AUSGABE heißt die Ausgabe wie die Eingabe, mit ".mp3" statt ihrer Endung, und liegt
+im ORDNER von -o oder neben der Eingabe. Eine vorhandene Datei dieses Namens wird ersetzt;
+die Eingabe selbst nie. Die MP3-Datei erscheint erst, wenn sie vollständig ist: ein
+abgebrochener Lauf hinterlässt keine halbe Datei.
+
+Fortschritt in Prozent erscheint auf der Standardfehlerausgabe, wenn sie ein Terminal ist.
+
+Rückgabewert: 0 bei Erfolg, 1 wenn Lesen, Kodieren oder Schreiben scheitert,
+2 bei einem falschen Aufruf.
+)";
+
+std::optional<int> ParseNumber(std::string_view text) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<int> ParseBitrate(std::string_view text) {
+  std::optional<int> value = ParseNumber(text);
+  if (!value || std::find(kBitrates.begin(), kBitrates.end(), *value) == kBitrates.end()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<char> ParseMode(std::string_view text) {
+  if (text == "m" || text == "s" || text == "j") return text[0];
+  return std::nullopt;
+}
+
+std::optional<int> ParseQuality(std::string_view text) {
+  std::optional<int> value = ParseNumber(text);
+  if (!value || *value < 0 || *value > 9 || text.size() != 1) return std::nullopt;
+  return value;
+}
+
+UsageError Error(std::string text) { return UsageError{"gogo: " + std::move(text)}; }
+
+// Reads one option and its value, if it takes one; `index` moves past what was used.
+std::optional<UsageError> ReadOption(std::span<const std::string_view> words, size_t& index,
+                                     Options& options) {
+  const std::string_view name = words[index];
+  const bool takes_value = name == "-b" || name == "-m" || name == "-q" || name == "-o";
+  if (!takes_value) {
+    if (name == "-nopsy") {
+      options.no_psy = true;
+    } else if (name == "-delete") {
+      options.delete_input = true;
+    } else {
+      return Error("unbekannte Option \"" + std::string(name) + "\" (Hilfe: gogo -h)");
+    }
+    return std::nullopt;
+  }
+  if (index + 1 >= words.size()) {
+    return Error("der Option " + std::string(name) + " fehlt ihr Wert");
+  }
+  const std::string_view value = words[++index];
+  if (name == "-b") {
+    options.bitrate = ParseBitrate(value);
+    if (!options.bitrate) {
+      return Error("\"" + std::string(value) +
+                   "\" ist keine erlaubte Bitrate (32 40 48 56 64 80 96 112 128 160 192 224 "
+                   "256 320)");
+    }
+  } else if (name == "-m") {
+    options.mode = ParseMode(value);
+    if (!options.mode) return Error("\"" + std::string(value) + "\" ist kein Modus (m, s, j)");
+  } else if (name == "-q") {
+    options.quality = ParseQuality(value);
+    if (!options.quality) {
+      return Error("\"" + std::string(value) + "\" ist keine Qualitätsstufe (0 bis 9)");
+    }
+  } else {
+    if (value.empty()) return Error("der Ausgabeordner von -o ist leer");
+    options.output_dir = value;
+  }
+  return std::nullopt;
+}
+
+bool IsHelp(std::string_view word) { return word == "-h" || word == "--help"; }
+
+}  // namespace
+
+ParseResult ParseCommandLine(std::span<const std::string_view> words) {
+  Options options;
+  size_t index = 0;
+  bool options_ended = false;
+  for (; index < words.size(); ++index) {
+    const std::string_view word = words[index];
+    if (word == "--") {
+      ++index;
+      options_ended = true;
+      break;
+    }
+    if (word.size() < 2 || word[0] != '-') break;
+    if (IsHelp(word)) return HelpRequest{};
+    if (std::optional<UsageError> error = ReadOption(words, index, options)) return *error;
+  }
+  std::span<const std::string_view> names = words.subspan(index);
+  if (names.empty()) return Error("keine Eingabedatei angegeben (Hilfe: gogo -h)");
+  if (names.size() > 2) {
+    return Error("zu viele Argumente ab \"" + std::string(names[2]) +
+                 "\"; Optionen stehen vor der Eingabe");
+  }
+  for (std::string_view name : names) {
+    if (name.empty()) return Error("ein leerer Dateiname ist keine Datei");
+  }
+  if (names.size() == 2 && !options_ended && names[1].size() > 1 && names[1][0] == '-') {
+    return Error("\"" + std::string(names[1]) +
+                 "\" steht hinter der Eingabe; Optionen stehen davor");
+  }
+  options.input = names[0];
+  if (names.size() == 2) options.output = names[1];
+  return options;
+}
+
+std::string_view UsageText() { return kUsage; }
+
+std::string OutputPathFor(const Options& options) {
+  if (!options.output.empty()) return options.output;
+  const std::string& input = options.input;
+  const size_t slash = input.rfind('/');
+  const size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+  std::string name = input.substr(name_start);
+  // A leading dot marks a hidden file, not an extension.
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  name += ".mp3";
+  if (options.output_dir.empty()) return input.substr(0, name_start) + name;
+  std::string folder = options.output_dir;
+  if (folder.back() != '/') folder += '/';
+  return folder + name;
+}
+
+}  // namespace gogo

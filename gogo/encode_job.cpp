@@ -1,0 +1,187 @@
+#include "encode_job.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "audio_input.h"
+#include "mp3_encoder.h"
+#include "tags.h"
+
+namespace gogo {
+namespace {
+
+void Report(const std::string& message) { std::fprintf(stderr, "gogo: %s\n", message.c_str()); }
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// Shows whole percents on a terminal, rewriting one line.
+class Progress {
+ public:
+  explicit Progress(int64_t total) : total_(total), shown_(isatty(STDERR_FILENO) && total > 0) {}
+  ~Progress() {
+    if (shown_ && percent_ >= 0) std::fputc('\n', stderr);
+  }
+  void Update(int64_t done) {
+    if (!shown_) return;
+    const int percent = static_cast<int>(std::min<int64_t>(100, done * 100 / total_));
+    if (percent == percent_) return;
+    percent_ = percent;
+    std::fprintf(stderr, "\rgogo: %3d %%", percent);
+    std::fflush(stderr);
+  }
+
+ private:
+  int64_t total_;
+  bool shown_;
+  int percent_ = -1;
+};
+
+// Opens the input read-only; nothing else ever touches it until -delete.
+int OpenInput(const std::string& path, struct stat& status) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) {
+    Report(Quoted(path) +
+           (errno == ENOENT ? ": Datei nicht gefunden" : std::string(": ") + std::strerror(errno)));
+    return -1;
+  }
+  fstat(descriptor, &status);
+  if (S_ISREG(status.st_mode)) return descriptor;
+  Report(Quoted(path) + (S_ISDIR(status.st_mode) ? " ist ein Ordner, keine Audiodatei"
+                                                 : " ist keine gewöhnliche Datei"));
+  close(descriptor);
+  return -1;
+}
+
+// The output must neither be the input (under any name) nor a folder.
+bool OutputPathIsUsable(const std::string& output, const struct stat& input) {
+  struct stat status {};
+  if (stat(output.c_str(), &status) != 0) return true;
+  if (status.st_dev == input.st_dev && status.st_ino == input.st_ino) {
+    Report("die Ausgabe " + Quoted(output) + " ist die Eingabe selbst; sie wird nie überschrieben");
+    return false;
+  }
+  if (S_ISDIR(status.st_mode)) {
+    Report("die Ausgabe " + Quoted(output) + " ist ein Ordner");
+    return false;
+  }
+  return true;
+}
+
+template <typename Sample>
+Outcome EncodeSamples(AudioInput& input, Mp3Encoder& encoder, OutputFile& output,
+                      const std::string& input_path,
+                      const volatile std::sig_atomic_t& stop_requested) {
+  std::vector<Sample> block(static_cast<size_t>(Mp3Encoder::kBlockFrames) * input.channels());
+  Progress progress(input.frames());
+  std::string error;
+  int64_t done = 0;
+  while (!stop_requested) {
+    int64_t frames = 0;
+    if constexpr (std::is_same_v<Sample, short>) {
+      frames = input.ReadShorts(block.data(), Mp3Encoder::kBlockFrames);
+    } else {
+      frames = input.ReadFloats(block.data(), Mp3Encoder::kBlockFrames);
+    }
+    if (frames < 0) {
+      Report("Lesefehler in " + Quoted(input_path) + ": " + input.LastError());
+      return Outcome::kFailed;
+    }
+    if (frames == 0) break;
+    auto bytes = encoder.Encode(block.data(), static_cast<int>(frames));
+    if (!bytes) {
+      Report("der MP3-Kodierer ist bei " + Quoted(input_path) + " gescheitert");
+      return Outcome::kFailed;
+    }
+    if (!output.Write(*bytes, &error)) {
+      Report(error);
+      return Outcome::kFailed;
+    }
+    done += frames;
+    progress.Update(done);
+  }
+  return stop_requested ? Outcome::kStopped : Outcome::kDone;
+}
+
+// Flushes the encoder and puts the final info frame over its placeholder after the ID3v2 tag.
+bool Finish(Mp3Encoder& encoder, OutputFile& output) {
+  std::string error;
+  auto bytes = encoder.Flush();
+  if (!bytes) {
+    Report("der MP3-Kodierer ist am Ende gescheitert");
+    return false;
+  }
+  const std::vector<unsigned char> lametag = encoder.LametagFrame();
+  const off_t first_frame = static_cast<off_t>(encoder.Id3v2Tag().size());
+  if (!output.Write(*bytes, &error) || !output.WriteAt(first_frame, lametag, &error) ||
+      !output.Commit(&error)) {
+    Report(error);
+    return false;
+  }
+  return true;
+}
+
+// Makes the new name durable before the input goes, so a crash cannot lose both.
+bool DeleteInput(const std::string& input, const std::string& output) {
+  const int folder = open(FolderOf(output).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    fsync(folder);
+    close(folder);
+  }
+  if (unlink(input.c_str()) == 0) return true;
+  Report(Quoted(output) + " ist fertig, aber die Eingabe " + Quoted(input) +
+         " lässt sich nicht löschen: " + std::strerror(errno));
+  return false;
+}
+
+Outcome Encode(const Options& options, int input_descriptor, const struct stat& input_status,
+               const volatile std::sig_atomic_t& stop_requested, OutputFile::Strategy strategy) {
+  std::string error;
+  std::unique_ptr<AudioInput> input = AudioInput::FromDescriptor(input_descriptor, &error);
+  if (!input) {
+    Report(Quoted(options.input) + ": " + error);
+    return Outcome::kFailed;
+  }
+  const std::string output_path = OutputPathFor(options);
+  if (!OutputPathIsUsable(output_path, input_status)) return Outcome::kFailed;
+  const EncoderSettings settings{options.bitrate, options.mode, options.quality, options.no_psy};
+  std::unique_ptr<Mp3Encoder> encoder = Mp3Encoder::Create(
+      settings, input->channels(), input->sample_rate(), ReadTags(input->handle()), &error);
+  std::unique_ptr<OutputFile> output =
+      encoder ? OutputFile::Create(output_path, strategy, &error) : nullptr;
+  if (!output) {
+    Report(error);
+    return Outcome::kFailed;
+  }
+  if (!output->Write(encoder->Id3v2Tag(), &error)) {
+    Report(error);
+    return Outcome::kFailed;
+  }
+  const Outcome outcome =
+      input->prefers_float()
+          ? EncodeSamples<float>(*input, *encoder, *output, options.input, stop_requested)
+          : EncodeSamples<short>(*input, *encoder, *output, options.input, stop_requested);
+  if (outcome != Outcome::kDone) return outcome;
+  if (!Finish(*encoder, *output)) return Outcome::kFailed;
+  if (options.delete_input && !DeleteInput(options.input, output_path)) return Outcome::kFailed;
+  return Outcome::kDone;
+}
+
+}  // namespace
+
+Outcome RunEncoding(const Options& options, const volatile std::sig_atomic_t& stop_requested,
+                    OutputFile::Strategy strategy) {
+  struct stat input_status {};
+  const int descriptor = OpenInput(options.input, input_status);
+  if (descriptor < 0) return Outcome::kFailed;
+  const Outcome outcome = Encode(options, descriptor, input_status, stop_requested, strategy);
+  close(descriptor);
+  return outcome;
+}
+
+}  // namespace gogo

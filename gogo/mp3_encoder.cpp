@@ -1,0 +1,106 @@
+#include "mp3_encoder.h"
+
+namespace gogo {
+namespace {
+
+MPEG_mode ModeFor(char letter) {
+  switch (letter) {
+    case 'm':
+      return MONO;
+    case 's':
+      return STEREO;
+    default:
+      return JOINT_STEREO;
+  }
+}
+
+// The quality that switches the psychoacoustic model off: libmp3lame's fastest setting.
+constexpr int kNoPsyQuality = 9;
+
+void Configure(lame_t lame, const EncoderSettings& settings, int channels, int sample_rate) {
+  lame_set_num_channels(lame, channels);
+  lame_set_in_samplerate(lame, sample_rate);
+  // The ReplayGain scan costs time and its result is not used.
+  lame_set_findReplayGain(lame, 0);
+  lame_set_write_id3tag_automatic(lame, 0);
+  if (settings.bitrate) {
+    lame_set_VBR(lame, vbr_off);
+    lame_set_brate(lame, *settings.bitrate);
+  }
+  // A single channel has no stereo to code; the library takes mono input as mono.
+  if (settings.mode && (channels == 2 || settings.mode == 'm')) {
+    lame_set_mode(lame, ModeFor(*settings.mode));
+  }
+  if (settings.quality) lame_set_quality(lame, *settings.quality);
+  if (settings.no_psy) lame_set_quality(lame, kNoPsyQuality);
+}
+
+}  // namespace
+
+Mp3Encoder::Mp3Encoder(lame_t lame, int channels)
+    : lame_(lame),
+      channels_(channels),
+      // The library's own bound for one call: 1.25 bytes per frame plus 7200.
+      mp3_buffer_(kBlockFrames * 5 / 4 + 7200) {}
+
+Mp3Encoder::~Mp3Encoder() { lame_close(lame_); }
+
+std::unique_ptr<Mp3Encoder> Mp3Encoder::Create(const EncoderSettings& settings, int channels,
+                                               int sample_rate, const Tags& tags,
+                                               std::string* error) {
+  lame_t lame = lame_init();
+  if (lame == nullptr) {
+    *error = "der MP3-Kodierer lässt sich nicht einrichten (zu wenig Speicher?)";
+    return nullptr;
+  }
+  std::unique_ptr<Mp3Encoder> encoder(new Mp3Encoder(lame, channels));
+  Configure(lame, settings, channels, sample_rate);
+  WriteTags(lame, tags);
+  if (lame_init_params(lame) < 0) {
+    *error =
+        "der MP3-Kodierer lehnt diese Einstellungen für " + std::to_string(sample_rate) + " Hz ab";
+    return nullptr;
+  }
+  const size_t tag_size = lame_get_id3v2_tag(lame, nullptr, 0);
+  if (tag_size > 0) {
+    encoder->id3v2_tag_.resize(tag_size);
+    lame_get_id3v2_tag(lame, encoder->id3v2_tag_.data(), tag_size);
+  }
+  return encoder;
+}
+
+std::optional<std::span<const unsigned char>> Mp3Encoder::Result(int bytes) {
+  if (bytes < 0) return std::nullopt;
+  return std::span<const unsigned char>(mp3_buffer_.data(), static_cast<size_t>(bytes));
+}
+
+std::optional<std::span<const unsigned char>> Mp3Encoder::Encode(const short* frames, int count) {
+  const int size = static_cast<int>(mp3_buffer_.size());
+  // The interleaved calls always read two channels, so mono goes through the planar one.
+  const int bytes =
+      channels_ == 2 ? lame_encode_buffer_interleaved(lame_, const_cast<short*>(frames), count,
+                                                      mp3_buffer_.data(), size)
+                     : lame_encode_buffer(lame_, frames, frames, count, mp3_buffer_.data(), size);
+  return Result(bytes);
+}
+
+std::optional<std::span<const unsigned char>> Mp3Encoder::Encode(const float* frames, int count) {
+  const int size = static_cast<int>(mp3_buffer_.size());
+  const int bytes = channels_ == 2 ? lame_encode_buffer_interleaved_ieee_float(
+                                         lame_, frames, count, mp3_buffer_.data(), size)
+                                   : lame_encode_buffer_ieee_float(lame_, frames, frames, count,
+                                                                   mp3_buffer_.data(), size);
+  return Result(bytes);
+}
+
+std::optional<std::span<const unsigned char>> Mp3Encoder::Flush() {
+  return Result(lame_encode_flush(lame_, mp3_buffer_.data(), static_cast<int>(mp3_buffer_.size())));
+}
+
+std::vector<unsigned char> Mp3Encoder::LametagFrame() const {
+  std::vector<unsigned char> frame(lame_get_lametag_frame(lame_, nullptr, 0));
+  if (!frame.empty()) frame.resize(lame_get_lametag_frame(lame_, frame.data(), frame.size()));
+  return frame;
+}
+
+}  // namespace gogo

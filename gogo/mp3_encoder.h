@@ -1,0 +1,57 @@
+#pragma once
+
+#include <lame/lame.h>
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tags.h"
+
+namespace gogo {
+
+struct EncoderSettings {
+  std::optional<int> bitrate;  // constant bitrate in kbit/s
+  std::optional<char> mode;    // 'm', 's' or 'j'
+  std::optional<int> quality;  // 0 to 9
+  bool no_psy = false;
+};
+
+// libmp3lame set up for one file. The caller writes Id3v2Tag() first, then what the Encode
+// calls and Flush return, and at last puts LametagFrame() over the first frame, which starts
+// right after the ID3v2 tag.
+class Mp3Encoder {
+ public:
+  // The most frames one Encode call takes.
+  static constexpr int kBlockFrames = 8192;
+
+  ~Mp3Encoder();
+  Mp3Encoder(const Mp3Encoder&) = delete;
+  Mp3Encoder& operator=(const Mp3Encoder&) = delete;
+
+  static std::unique_ptr<Mp3Encoder> Create(const EncoderSettings& settings, int channels,
+                                            int sample_rate, const Tags& tags, std::string* error);
+
+  const std::vector<unsigned char>& Id3v2Tag() const { return id3v2_tag_; }
+
+  // Interleaved frames; the span returned stays valid until the next call. Nothing on failure.
+  std::optional<std::span<const unsigned char>> Encode(const short* frames, int count);
+  std::optional<std::span<const unsigned char>> Encode(const float* frames, int count);
+  std::optional<std::span<const unsigned char>> Flush();
+
+  // The info frame with the final length and seek table; empty when the library writes none.
+  std::vector<unsigned char> LametagFrame() const;
+
+ private:
+  explicit Mp3Encoder(lame_t lame, int channels);
+  std::optional<std::span<const unsigned char>> Result(int bytes);
+
+  lame_t lame_;
+  int channels_;
+  std::vector<unsigned char> id3v2_tag_;
+  std::vector<unsigned char> mp3_buffer_;
+};
+
+}  // namespace gogo
