@@ -14,6 +14,18 @@ MPEG_mode ModeFor(char letter) {
   }
 }
 
+// Bitrates above 160 kbit/s exist only in MPEG-1, at 32, 44.1 and 48 kHz. For a lower input
+// rate the library would keep its rate and quietly lower the bitrate; instead it resamples to
+// the MPEG-1 rate of the input's family, so the file gets the bitrate that was asked for.
+constexpr int kHighestLowRateBitrate = 160;
+
+int Mpeg1RateFor(int sample_rate) {
+  if (sample_rate % 11025 == 0) return 44100;
+  if (sample_rate % 12000 == 0) return 48000;
+  if (sample_rate % 8000 == 0) return 32000;
+  return 44100;
+}
+
 // The quality that switches the psychoacoustic model off: libmp3lame's fastest setting.
 constexpr int kNoPsyQuality = 9;
 
@@ -26,6 +38,9 @@ void Configure(lame_t lame, const EncoderSettings& settings, int channels, int s
   if (settings.bitrate) {
     lame_set_VBR(lame, vbr_off);
     lame_set_brate(lame, *settings.bitrate);
+    if (*settings.bitrate > kHighestLowRateBitrate && sample_rate < 32000) {
+      lame_set_out_samplerate(lame, Mpeg1RateFor(sample_rate));
+    }
   }
   // A single channel has no stereo to code; the library takes mono input as mono.
   if (settings.mode && (channels == 2 || settings.mode == 'm')) {
