@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include "platform/message.h"
 
-class QFileDialog;
 class QWidget;
 
 // A file chooser that reports the user's choice as a Message to its handler (the application
@@ -17,10 +17,10 @@ class FilePanel : public QObject {
 
  public:
   enum class Mode {
-    SaveFile,           // 'SLPM' with "directory" (ref) and "name" (string)
-    OpenFile,           // one existing file, reported under "refs"
-    OpenFiles,          // several existing files, reported under "refs"
-    OpenDirectory,      // one folder, reported under "refs"
+    SaveFile,       // 'SLPM' with "directory" (ref) and "name" (string)
+    OpenFile,       // one existing file, reported under "refs"
+    OpenFiles,      // several existing files, reported under "refs"
+    OpenDirectory,  // one folder, reported under "refs"
   };
 
   struct Setup {

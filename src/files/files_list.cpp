@@ -1,0 +1,201 @@
+#include "files/files_list.h"
+
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPushButton>
+
+#include "app/settings.h"
+#include "files/dropped_paths.h"
+#include "files/files_model.h"
+#include "files/list_file.h"
+#include "platform/alert.h"
+#include "platform/file_panel.h"
+
+namespace {
+FilePanel::Setup ListPanelSetup(FilePanel::Mode mode, uint32_t what, const QString& title,
+                                const QString& accept_label) {
+  FilePanel::Setup setup;
+  setup.mode = mode;
+  setup.what = what;
+  setup.title = title;
+  setup.accept_label = accept_label;
+  setup.cancel_label = QStringLiteral("Abbrechen");
+  return setup;
+}
+
+// The row of a selection of exactly one row, otherwise -1.
+int SingleRow(const std::vector<RowRange>& selected) {
+  if (selected.size() != 1 || selected.front().Count() != 1) return -1;
+  return selected.front().first;
+}
+
+void SetEnabled(QPushButton* button, bool enabled) {
+  if (button) button->setEnabled(enabled);
+}
+}  // namespace
+
+FilesList::FilesList(MessageHandler* application, AlertPresenter* alerts, const Settings* settings,
+                     QWidget* parent)
+    : QListView(parent),
+      model_(new FilesModel(this)),
+      alerts_(alerts),
+      settings_(settings),
+      save_panel_(new FilePanel(
+          ListPanelSetup(FilePanel::Mode::SaveFile, command::kSavePanel,
+                         QStringLiteral("Liste speichern"), QStringLiteral("Speichern")),
+          application, this)),
+      open_panel_(
+          new FilePanel(ListPanelSetup(FilePanel::Mode::OpenFile, command::kOpenPanel,
+                                       QStringLiteral("Liste öffnen"), QStringLiteral("Öffnen")),
+                        application, this)) {
+  setObjectName(QStringLiteral("FilesList"));
+  setModel(model_);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  // Uniform rows let the view lay out a long list without measuring every entry.
+  setUniformItemSizes(true);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setDragDropMode(QAbstractItemView::DropOnly);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+}
+
+void FilesList::SetButtons(QPushButton* remove, QPushButton* encode, QPushButton* move_up,
+                           QPushButton* move_down) {
+  remove_button_ = remove;
+  encode_button_ = encode;
+  move_up_button_ = move_up;
+  move_down_button_ = move_down;
+}
+
+void FilesList::AddFile(const QString& path) { AddItem(path); }
+
+bool FilesList::AddItem(const QString& text) { return AddItems({text}); }
+
+bool FilesList::AddItem(const QString& text, int index) {
+  if (!model_->Insert(index, text)) return false;
+  SetEncodeEnabled(true);
+  SelectionChanged();
+  return true;
+}
+
+bool FilesList::AddItems(const QStringList& texts) {
+  if (texts.isEmpty()) return false;
+  model_->Append(texts);
+  SetEncodeEnabled(true);
+  SelectionChanged();
+  return true;
+}
+
+void FilesList::RemoveFiles() {
+  model_->RemoveRanges(MergedRowRanges(selectionModel()->selection()));
+  if (model_->Count() == 0) SetEncodeEnabled(false);
+  SelectionChanged();
+}
+
+void FilesList::Clear() {
+  model_->Clear();
+  SetEncodeEnabled(false);
+  SelectionChanged();
+}
+
+void FilesList::MoveUp() { MoveSelected(-1); }
+
+void FilesList::MoveDown() { MoveSelected(+1); }
+
+void FilesList::MoveSelected(int step) {
+  const int row = SingleSelectedRow();
+  const int target = row + step;
+  // The selection and the current row follow the moved entry by themselves.
+  if (row >= 0 && model_->Move(row, target)) scrollTo(model_->index(target));
+  SelectionChanged();
+}
+
+void FilesList::SelectionChanged() {
+  const std::vector<RowRange> selected = MergedRowRanges(selectionModel()->selection());
+  const int single = SingleRow(selected);
+  SetEnabled(remove_button_, !selected.empty());
+  SetEnabled(move_up_button_, single > 0);
+  SetEnabled(move_down_button_, single >= 0 && single < model_->Count() - 1);
+}
+
+int FilesList::SingleSelectedRow() const {
+  return SingleRow(MergedRowRanges(selectionModel()->selection()));
+}
+
+bool FilesList::DropMimeData(const QMimeData* mime_data) {
+  if (!mime_data || !mime_data->hasUrls()) return false;
+  AddItems(ResolveDroppedUrls(mime_data->urls()));
+  return true;
+}
+
+void FilesList::ShowSave() { save_panel_->Show(); }
+
+void FilesList::ShowOpen() { open_panel_->Show(); }
+
+void FilesList::Save(const QString& path) {
+  switch (SaveListFile(path, model_->Texts())) {
+    case ListSaveResult::Saved:
+      break;
+    case ListSaveResult::OpenError:
+      if (alerts_) alerts_->Go(alerts::SaveOpenError());
+      break;
+    case ListSaveResult::WriteError:
+      if (alerts_) alerts_->Go(alerts::SaveWriteError());
+      break;
+  }
+}
+
+void FilesList::Open(const QString& path) {
+  // A folder opens for reading on Linux but holds no list: it counts as a file not opened.
+  const std::optional<QStringList> records =
+      QFileInfo(path).isDir() ? std::nullopt : ReadListFile(path);
+  if (!records) {
+    if (alerts_) alerts_->Go(alerts::OpenOpenError());
+    return;
+  }
+  emit ListFileRead();
+  if (!settings_ || !settings_->dont_clear_on_open) {
+    // Emptying before the records arrive leaves the encode button as it was.
+    model_->Clear();
+    SelectionChanged();
+  }
+  AddItems(*records);
+}
+
+int FilesList::CountItems() const { return model_->Count(); }
+
+QString FilesList::ItemText(int index) const { return model_->Text(index); }
+
+void FilesList::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+  QListView::selectionChanged(selected, deselected);
+  SelectionChanged();
+}
+
+void FilesList::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void FilesList::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData()->hasUrls()) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void FilesList::dropEvent(QDropEvent* event) {
+  if (DropMimeData(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void FilesList::SetEncodeEnabled(bool enabled) { SetEnabled(encode_button_, enabled); }

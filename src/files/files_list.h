@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QListView>
+#include <QPointer>
+#include <QStringList>
+
+#include "platform/message.h"
+
+class AlertPresenter;
+class FilePanel;
+class FilesModel;
+class QMimeData;
+class QPushButton;
+struct Settings;
+
+// The input files of a run, one path per row in run order. It keeps the encode, remove and
+// move buttons in step with its entries and selection, and owns the panels that save and open
+// list files.
+class FilesList : public QListView {
+  Q_OBJECT
+
+ public:
+  // `application` receives the panels' messages; `settings` is read on every Open.
+  FilesList(MessageHandler* application, AlertPresenter* alerts, const Settings* settings,
+            QWidget* parent = nullptr);
+
+  void SetButtons(QPushButton* remove, QPushButton* encode, QPushButton* move_up,
+                  QPushButton* move_down);
+
+  void AddFile(const QString& path);
+  // The only ways into the list: each successful addition enables the encode button.
+  bool AddItem(const QString& text);
+  bool AddItem(const QString& text, int index);
+  bool AddItems(const QStringList& texts);
+
+  void RemoveFiles();
+  void Clear();
+  void MoveUp();
+  void MoveDown();
+  void SelectionChanged();
+
+  // Appends the local files of dropped URLs; true when the data held any URL.
+  bool DropMimeData(const QMimeData* mime_data);
+
+  void ShowSave();
+  void ShowOpen();
+  void Save(const QString& path);
+  void Open(const QString& path);
+
+  int CountItems() const;
+  QString ItemText(int index) const;
+
+  FilePanel* SavePanel() const { return save_panel_; }
+  FilePanel* OpenPanel() const { return open_panel_; }
+
+ signals:
+  // A list file was read and is about to fill the list: the "Dateien" tab should be shown.
+  void ListFileRead();
+
+ protected:
+  void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  // The selected row when exactly one is selected, otherwise -1.
+  int SingleSelectedRow() const;
+  void MoveSelected(int step);
+  void SetEncodeEnabled(bool enabled);
+
+  FilesModel* model_;
+  AlertPresenter* alerts_;
+  const Settings* settings_;
+  FilePanel* save_panel_;
+  FilePanel* open_panel_;
+  QPointer<QPushButton> encode_button_;
+  QPointer<QPushButton> remove_button_;
+  QPointer<QPushButton> move_up_button_;
+  QPointer<QPushButton> move_down_button_;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QItemSelection>
+#include <QStringList>
+#include <vector>
+
+// A run of consecutive rows, first and last included.
+struct RowRange {
+  int first = 0;
+  int last = 0;
+  int Count() const { return last - first + 1; }
+  bool operator==(const RowRange&) const = default;
+};
+
+// The rows a selection covers, as sorted, disjoint, non-adjacent ranges: however the view built
+// the selection (overlapping ranges, any order), each row appears once.
+std::vector<RowRange> MergedRowRanges(const QItemSelection& selection);
+
+// The entries of the file list: one text per row, kept in list order.
+class FilesModel : public QAbstractListModel {
+  Q_OBJECT
+
+ public:
+  using QAbstractListModel::QAbstractListModel;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+  int Count() const { return int(texts_.size()); }
+  QString Text(int row) const { return texts_.value(row); }
+  const QStringList& Texts() const { return texts_; }
+
+  // Appends all texts in one insertion.
+  void Append(const QStringList& texts);
+  // Inserts one text before `row`; false when `row` is not within 0..Count().
+  bool Insert(int row, const QString& text);
+  // Removes the rows of sorted, disjoint `ranges`. Many ranges are removed with one reset, as
+  // range-by-range removal costs each view a pass over its rows every time.
+  void RemoveRanges(const std::vector<RowRange>& ranges);
+  // Moves one row so that it ends up at `to`; false when either row is out of range.
+  bool Move(int from, int to);
+  void Clear();
+
+ private:
+  QStringList texts_;
+};
