@@ -1,0 +1,163 @@
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "platform/extended_attributes.h"
+
+namespace {
+
+constexpr char kLocation[] = "user.encoder_location";
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid());
+    executable_ = folder_.filePath(QStringLiteral("zavrik"));
+    QFile file(executable_);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const xattrs::ReadResult probe = xattrs::Read(executable_, kLocation, 16);
+    if (probe.status == xattrs::Status::NotSupported) {
+      GTEST_SKIP() << "the temporary folder keeps no user attributes";
+    }
+  }
+
+  void Store(const char* name, const QByteArray& value) {
+    ASSERT_EQ(xattrs::Write(executable_, name, value), xattrs::Status::Ok);
+  }
+
+  QTemporaryDir folder_;
+  QString executable_;
+};
+
+bool operator==(const Settings& a, const Settings& b) {
+  return a.encoder_location == b.encoder_location && a.dont_close_on_add == b.dont_close_on_add &&
+         a.dont_clear_on_open == b.dont_clear_on_open &&
+         a.self_register_mime_type == b.self_register_mime_type;
+}
+
+TEST_F(SettingsTest, WrittenSettingsReadBackUnchanged) {
+  const Settings cases[] = {
+      {QStringLiteral("/usr/local/bin/gogo"), true, true, true},
+      {QStringLiteral("/opt/Kodierer mit Leerzeichen/gögö"), false, true, false},
+      {QStringLiteral("relative/gogo"), true, false, false},
+      {QString(), false, false, true},
+  };
+  for (const Settings& settings : cases) {
+    SCOPED_TRACE(settings.encoder_location.toStdString());
+    ASSERT_TRUE(WriteOptions(executable_, settings));
+    EXPECT_TRUE(ReadOptions(executable_) == settings);
+  }
+}
+
+TEST_F(SettingsTest, AFileWithoutAttributesGivesTheDefaults) {
+  const Settings read = ReadOptions(executable_);
+  EXPECT_EQ(read.encoder_location, folder_.filePath(QStringLiteral("gogo")));
+  EXPECT_FALSE(read.dont_close_on_add);
+  EXPECT_FALSE(read.dont_clear_on_open);
+  EXPECT_TRUE(read.self_register_mime_type);
+}
+
+TEST_F(SettingsTest, OnlyTheMissingAttributeTakesItsDefault) {
+  const Settings stored{QStringLiteral("/stored/gogo"), true, true, false};
+  struct Case {
+    const char* removed;
+    Settings expected;
+  };
+  const QString fallback = DefaultEncoderLocation(executable_);
+  const Case cases[] = {
+      {"user.encoder_location", {fallback, true, true, false}},
+      {"user.dont_close_on_add", {QStringLiteral("/stored/gogo"), false, true, false}},
+      {"user.dont_clear_on_open", {QStringLiteral("/stored/gogo"), true, false, false}},
+      {"user.self_register_mime_type", {QStringLiteral("/stored/gogo"), true, true, true}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.removed);
+    ASSERT_TRUE(WriteOptions(executable_, stored));
+    ASSERT_EQ(xattrs::Remove(executable_, c.removed), xattrs::Status::Ok);
+    EXPECT_TRUE(ReadOptions(executable_) == c.expected);
+  }
+}
+
+TEST_F(SettingsTest, ThePathIsStoredWithItsTerminatingNul) {
+  ASSERT_TRUE(WriteOptions(executable_, {QStringLiteral("/a/gogo"), false, false, true}));
+  EXPECT_EQ(xattrs::Read(executable_, kLocation, 4096).value, QByteArray("/a/gogo\0", 8));
+  EXPECT_EQ(xattrs::Read(executable_, "user.self_register_mime_type", 16).value,
+            QByteArray(1, '\1'));
+}
+
+TEST_F(SettingsTest, StoredPathBytesAreReadWithinTheBufferLimit) {
+  const QByteArray a1023(1023, 'a');
+  const QByteArray e_acute("\xC3\xA9");
+  struct Case {
+    const char* name;
+    QByteArray stored;
+    QByteArray expected;
+  };
+  const Case cases[] = {
+      {"exactly 1024 bytes with the NUL last", a1023 + '\0', a1023},
+      {"1024 bytes without a NUL", a1023 + 'b', a1023},
+      {"far longer than the buffer", QByteArray(3000, 'c'), QByteArray(1023, 'c')},
+      {"text after an inner NUL is ignored", QByteArray("/x/gogo\0junk", 12), "/x/gogo"},
+      {"no NUL at all", "/no/nul", "/no/nul"},
+      {"a character is not cut in half", QByteArray(1022, 'a') + e_acute + '\0',
+       QByteArray(1022, 'a')},
+      {"a single NUL is an empty path", QByteArray(1, '\0'), QByteArray()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Store(kLocation, c.stored);
+    EXPECT_EQ(QFile::encodeName(ReadOptions(executable_).encoder_location), c.expected);
+  }
+}
+
+TEST_F(SettingsTest, AnEmptyLocationValueGivesTheDefault) {
+  Store(kLocation, QByteArray());
+  EXPECT_EQ(ReadOptions(executable_).encoder_location, DefaultEncoderLocation(executable_));
+}
+
+TEST_F(SettingsTest, MalformedFlagsTakeTheirDefaults) {
+  const QByteArray malformed[] = {QByteArray(), QByteArray(2, '\1'), QByteArray(1, '\2'),
+                                  QByteArray("true")};
+  for (const QByteArray& value : malformed) {
+    SCOPED_TRACE(value.toHex().toStdString());
+    // Stored values opposite to the defaults show whether the malformed one was taken.
+    Store("user.dont_close_on_add", value);
+    Store("user.dont_clear_on_open", value);
+    Store("user.self_register_mime_type", value);
+    const Settings read = ReadOptions(executable_);
+    EXPECT_FALSE(read.dont_close_on_add);
+    EXPECT_FALSE(read.dont_clear_on_open);
+    EXPECT_TRUE(read.self_register_mime_type);
+  }
+}
+
+TEST_F(SettingsTest, AnOverlongPathIsStoredCutToTheBuffer) {
+  const QString long_path = QStringLiteral("/") + QString(2000, QLatin1Char('p'));
+  ASSERT_TRUE(WriteOptions(executable_, {long_path, false, false, true}));
+  EXPECT_EQ(xattrs::Read(executable_, kLocation, 4096).value.size(), 1024);
+  EXPECT_EQ(ReadOptions(executable_).encoder_location, long_path.left(1023));
+}
+
+TEST_F(SettingsTest, AMissingExecutableGivesDefaultsAndCannotBeWritten) {
+  const QString missing = folder_.filePath(QStringLiteral("gone/zavrik"));
+  const Settings read = ReadOptions(missing);
+  EXPECT_EQ(read.encoder_location, DefaultEncoderLocation(missing));
+  EXPECT_TRUE(read.self_register_mime_type);
+  EXPECT_FALSE(CanWriteOptions(missing));
+  EXPECT_FALSE(WriteOptions(missing, read));
+}
+
+TEST_F(SettingsTest, TheDefaultEncoderLiesBesideTheRealExecutable) {
+  const QString link_folder = folder_.filePath(QStringLiteral("links"));
+  ASSERT_TRUE(QDir().mkpath(link_folder));
+  const QString link = link_folder + QStringLiteral("/zavrik");
+  ASSERT_TRUE(QFile::link(executable_, link));
+  EXPECT_EQ(DefaultEncoderLocation(link), folder_.filePath(QStringLiteral("gogo")));
+}
+
+}  // namespace
