@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include "platform/alert.h"
+
+// Everything an encoding run touches outside itself: the file list, the option strings, the
+// progress window, the launcher and the watch for ended processes, and the alerts.
+class RunPorts {
+ public:
+  virtual ~RunPorts() = default;
+
+  virtual int FileCount() const = 0;
+  virtual QString FileAt(int index) const = 0;
+
+  // Read once when a run starts; the run keeps them for all its files.
+  virtual QString OptionsBefore() const = 0;
+  virtual QString OptionsAfter() const = 0;
+
+  // Shows the progress window 50 units right of and below the main window's top-left corner.
+  virtual void ShowProgress() = 0;
+  virtual void HideProgress() = 0;
+  virtual void SetProgressTexts(const QString& file_text, const QString& number_text) = 0;
+  virtual void SetProgressButtonsEnabled(bool enabled) = 0;
+
+  // While watching, the end of every launched process reaches EncodingRun::ProcessEnded.
+  virtual void StartWatching() = 0;
+  virtual void StopWatching() = 0;
+  // Returns 0 exactly when the program started, and then stores its process id in `pid`.
+  virtual int Launch(const QString& executable, const QStringList& words, qint64* pid) = 0;
+  virtual void Kill(qint64 pid) = 0;
+
+  // Waits until the user has dismissed the alert.
+  virtual void ShowAlert(const Alert& alert) = 0;
+};
+
+// The path as the user sees it on the encoder's command line: in double quotes when it holds a
+// blank.
+QString FileText(const QString& path);
+
+// The encoder's arguments for one file: the split option strings around the path, which always
+// stays one word whatever characters it holds.
+QStringList EncoderWords(const QString& options_before, const QString& path,
+                         const QString& options_after);
+
+// Runs the encoder over the file list, one file at a time in list order. The next file starts
+// only when the process launched last has ended.
+class EncodingRun {
+ public:
+  explicit EncodingRun(RunPorts& ports) : ports_(ports) {}
+
+  // Begins a run with the encoder found at `encoder_location` (links followed).
+  void Start(const QString& encoder_location);
+  // Launches the encoder on entry `file_index`, or ends the run after the last entry.
+  void EncodeNext();
+  // Kills the current encoder; its end then moves the run on to the next file.
+  void Skip();
+  // Kills the current encoder and ends the run.
+  void Stop();
+  // The end of a process launched from `executable`; advances the run only when it is the
+  // encoder launched last.
+  void ProcessEnded(const QString& executable, qint64 pid);
+
+  bool encoding() const { return encoding_; }
+  int file_index() const { return file_index_; }
+  qint64 encoder_pid() const { return encoder_pid_; }
+  const QString& encoder_ref() const { return encoder_ref_; }
+  const QString& options_before() const { return options_before_; }
+  const QString& options_after() const { return options_after_; }
+
+ private:
+  void EndRun();
+  void KillEncoder();
+
+  RunPorts& ports_;
+  bool encoding_ = false;
+  int file_index_ = 0;
+  qint64 encoder_pid_ = 0;  // 0 until this run has launched a process
+  QString encoder_ref_;
+  QString options_before_;
+  QString options_after_;
+};

@@ -1,0 +1,529 @@
+#include "encode/encoding_run.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <functional>
+#include <utility>
+
+#include "encode/process_run_ports.h"
+#include "support/test_support.h"
+
+namespace {
+
+QString Words(const QStringList& words) {
+  QString text;
+  for (const QString& word : words) text += QLatin1Char('[') + word + QLatin1Char(']');
+  return text;
+}
+
+// Writes every effect of the run down as one line, in the order they happen.
+class RecordingPorts : public RunPorts {
+ public:
+  QStringList files;
+  QString options_before;
+  QString options_after;
+  mutable QStringList effects;
+  QList<Alert> alerts;
+  QStringList launched_executables;
+  int failing_launch = 0;  // counted from 1; 0: every launch succeeds
+  std::function<void()> during_alert;
+
+  int FileCount() const override { return int(files.size()); }
+  QString FileAt(int index) const override {
+    if (index < 0 || index >= files.size()) {
+      ADD_FAILURE() << "read past the end of the list at " << index;
+      return {};
+    }
+    return files.at(index);
+  }
+  QString OptionsBefore() const override {
+    effects << QStringLiteral("options before");
+    return options_before;
+  }
+  QString OptionsAfter() const override {
+    effects << QStringLiteral("options after");
+    return options_after;
+  }
+  void ShowProgress() override { effects << QStringLiteral("show"); }
+  void HideProgress() override { effects << QStringLiteral("hide"); }
+  void SetProgressTexts(const QString& file_text, const QString& number_text) override {
+    effects << QStringLiteral("texts %1 | %2").arg(file_text, number_text);
+  }
+  void SetProgressButtonsEnabled(bool enabled) override {
+    effects << (enabled ? QStringLiteral("buttons on") : QStringLiteral("buttons off"));
+  }
+  void StartWatching() override { effects << QStringLiteral("watch"); }
+  void StopWatching() override { effects << QStringLiteral("unwatch"); }
+  int Launch(const QString& executable, const QStringList& words, qint64* pid) override {
+    effects << QStringLiteral("launch ") + Words(words);
+    launched_executables << executable;
+    if (int(launched_executables.size()) == failing_launch) return 2;
+    *pid = 100 + launched_executables.size();
+    return 0;
+  }
+  void Kill(qint64 pid) override { effects << QStringLiteral("kill %1").arg(pid); }
+  void ShowAlert(const Alert& alert) override {
+    effects << QStringLiteral("alert ") + alert.id;
+    alerts << alert;
+    if (during_alert) during_alert();
+  }
+};
+
+class EncodingRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder.isValid());
+    encoder = folder.filePath(QStringLiteral("gogo"));
+    QFile file(encoder);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    encoder = QFileInfo(encoder).canonicalFilePath();
+    ports.files = {QStringLiteral("/m/a.wav"), QStringLiteral("/m/b.wav"),
+                   QStringLiteral("/m/c.wav")};
+    ports.options_before = QStringLiteral("-b 128");
+  }
+
+  // Returns the effects recorded since the last call.
+  QStringList TakeEffects() { return std::exchange(ports.effects, {}); }
+
+  QTemporaryDir folder;
+  QString encoder;
+  RecordingPorts ports;
+  EncodingRun run{ports};
+};
+
+TEST_F(EncodingRunTest, ThreeEntriesAreLaunchedOneAfterAnotherInListOrder) {
+  run.Start(encoder);
+  EXPECT_EQ(TakeEffects(), QStringList({"options before", "options after", "show", "watch",
+                                        "texts /m/a.wav | Datei 1 von 3", "buttons on",
+                                        "launch [-b][128][/m/a.wav]"}));
+  EXPECT_TRUE(run.encoding());
+  EXPECT_EQ(run.file_index(), 1);
+  EXPECT_EQ(run.encoder_pid(), 101);
+  EXPECT_EQ(run.encoder_ref(), encoder);
+
+  run.ProcessEnded(encoder, 101);
+  EXPECT_EQ(TakeEffects(), QStringList({"texts /m/b.wav | Datei 2 von 3", "buttons on",
+                                        "launch [-b][128][/m/b.wav]"}));
+  run.ProcessEnded(encoder, 102);
+  EXPECT_EQ(TakeEffects(), QStringList({"texts /m/c.wav | Datei 3 von 3", "buttons on",
+                                        "launch [-b][128][/m/c.wav]"}));
+  EXPECT_EQ(run.file_index(), 3);
+
+  run.ProcessEnded(encoder, 103);
+  EXPECT_EQ(TakeEffects(), QStringList({"unwatch", "hide"}));
+  EXPECT_FALSE(run.encoding());
+  EXPECT_EQ(run.file_index(), 0);
+  EXPECT_EQ(ports.launched_executables, QStringList({encoder, encoder, encoder}));
+}
+
+TEST_F(EncodingRunTest, AnEmptyListShowsTheProgressAndHidesItAtOnceWithoutLaunching) {
+  ports.files.clear();
+  run.Start(encoder);
+  EXPECT_EQ(TakeEffects(),
+            QStringList({"options before", "options after", "show", "watch", "unwatch", "hide"}));
+  EXPECT_FALSE(run.encoding());
+}
+
+TEST_F(EncodingRunTest, AMissingEncoderAlertsWithItsPathAndLeavesTheRunStateAlone) {
+  // A finished run leaves state behind that a failed start must not touch.
+  run.Start(encoder);
+  for (qint64 pid = 101; pid <= 103; ++pid) run.ProcessEnded(encoder, pid);
+  TakeEffects();
+  const QString dangling = folder.filePath(QStringLiteral("dangling"));
+  ASSERT_TRUE(QFile::link(folder.filePath(QStringLiteral("gone")), dangling));
+
+  for (const QString& missing : {folder.filePath(QStringLiteral("no gogo here")), dangling}) {
+    SCOPED_TRACE(missing.toStdString());
+    ports.options_before = QStringLiteral("-b 320");
+    ports.alerts.clear();
+    run.Start(missing);
+    EXPECT_EQ(TakeEffects(), QStringList({"alert EncodeFailed"}));
+    ASSERT_EQ(ports.alerts.size(), 1);
+    EXPECT_TRUE(ports.alerts[0].text.startsWith(missing + QStringLiteral(" nicht gefunden.")));
+    EXPECT_FALSE(run.encoding());
+    EXPECT_EQ(run.file_index(), 0);
+    EXPECT_EQ(run.encoder_ref(), encoder);
+    EXPECT_EQ(run.options_before(), QStringLiteral("-b 128"));
+  }
+}
+
+TEST_F(EncodingRunTest, AFailedLaunchAlertsEndsTheRunAndLaunchesNothingAfterIt) {
+  ports.failing_launch = 2;
+  run.Start(encoder);
+  TakeEffects();
+  run.ProcessEnded(encoder, 101);
+  EXPECT_EQ(TakeEffects(),
+            QStringList({"texts /m/b.wav | Datei 2 von 3", "buttons on",
+                         "launch [-b][128][/m/b.wav]", "alert LaunchFailed", "unwatch", "hide"}));
+  EXPECT_FALSE(run.encoding());
+  EXPECT_EQ(run.file_index(), 0);
+
+  run.ProcessEnded(encoder, 101);
+  EXPECT_TRUE(TakeEffects().isEmpty());
+  EXPECT_EQ(ports.launched_executables.size(), 2);
+}
+
+TEST_F(EncodingRunTest, SkipDisablesTheButtonsUntilTheNextLaunchAndTheEndOfTheLastFileEndsTheRun) {
+  run.Start(encoder);
+  run.ProcessEnded(encoder, 101);
+  TakeEffects();
+
+  run.Skip();
+  EXPECT_EQ(TakeEffects(), QStringList({"buttons off", "kill 102"}));
+  EXPECT_TRUE(run.encoding());
+  run.ProcessEnded(encoder, 102);
+  EXPECT_EQ(TakeEffects(), QStringList({"texts /m/c.wav | Datei 3 von 3", "buttons on",
+                                        "launch [-b][128][/m/c.wav]"}));
+
+  // Skipping the last file ends the run with the buttons left disabled.
+  run.Skip();
+  run.ProcessEnded(encoder, 103);
+  EXPECT_EQ(TakeEffects(), QStringList({"buttons off", "kill 103", "unwatch", "hide"}));
+  EXPECT_FALSE(run.encoding());
+}
+
+TEST_F(EncodingRunTest, StopEndsTheRunSoTheKilledEncodersEndIsIgnoredAndTheNextStartBeginsAnew) {
+  run.Start(encoder);
+  run.ProcessEnded(encoder, 101);
+  TakeEffects();
+
+  run.Stop();
+  EXPECT_EQ(TakeEffects(), QStringList({"unwatch", "kill 102", "hide"}));
+  EXPECT_FALSE(run.encoding());
+  EXPECT_EQ(run.file_index(), 0);
+  run.ProcessEnded(encoder, 102);
+  EXPECT_TRUE(TakeEffects().isEmpty());
+
+  run.Start(encoder);
+  EXPECT_TRUE(TakeEffects().contains(QStringLiteral("texts /m/a.wav | Datei 1 von 3")));
+  EXPECT_EQ(run.file_index(), 1);
+}
+
+TEST_F(EncodingRunTest, SkipAndStopWhileIdleDoNothing) {
+  const std::function<void()> reach_idle[] = {
+      [] {},
+      [this] {
+        run.Start(encoder);
+        for (qint64 pid = 101; pid <= 103; ++pid) run.ProcessEnded(encoder, pid);
+      },
+      [this] {
+        run.Start(encoder);
+        run.Stop();
+      },
+  };
+  for (const auto& reach : reach_idle) {
+    reach();
+    TakeEffects();
+    run.Skip();
+    run.Stop();
+    EXPECT_TRUE(TakeEffects().isEmpty());
+  }
+}
+
+TEST_F(EncodingRunTest, OnlyTheEndOfTheEncoderLaunchedLastAdvancesTheRun) {
+  const struct {
+    QString executable;
+    qint64 pid;
+  } others[] = {
+      {encoder, 4711},                         // another process of the same executable
+      {QStringLiteral("/usr/bin/true"), 101},  // same pid, other executable
+      {encoder, 0},
+  };
+  run.Start(encoder);
+  TakeEffects();
+  for (const auto& other : others) {
+    run.ProcessEnded(other.executable, other.pid);
+    EXPECT_TRUE(TakeEffects().isEmpty()) << other.executable.toStdString() << " " << other.pid;
+  }
+  EXPECT_EQ(run.file_index(), 1);
+}
+
+TEST_F(EncodingRunTest, AListThatBecameShorterEndsTheRunWithoutReadingPastItsEnd) {
+  for (int remaining : {1, 0}) {
+    run.Start(encoder);
+    run.ProcessEnded(encoder, run.encoder_pid());
+    ASSERT_EQ(run.file_index(), 2);
+    const QStringList full_list = ports.files;
+    ports.files = ports.files.mid(0, remaining);
+    TakeEffects();
+
+    run.ProcessEnded(encoder, run.encoder_pid());
+    EXPECT_EQ(TakeEffects(), QStringList({"unwatch", "hide"}));
+    EXPECT_FALSE(run.encoding());
+    ports.files = full_list;
+  }
+}
+
+TEST_F(EncodingRunTest, OptionsChangedDuringARunApplyFromTheNextRunOn) {
+  run.Start(encoder);
+  ports.options_before = QStringLiteral("-b 320 -nopsy");
+  ports.options_after = QStringLiteral("-late");
+  TakeEffects();
+  run.ProcessEnded(encoder, 101);
+  EXPECT_TRUE(TakeEffects().contains(QStringLiteral("launch [-b][128][/m/b.wav]")));
+
+  run.Stop();
+  run.Start(encoder);
+  EXPECT_TRUE(TakeEffects().contains(QStringLiteral("launch [-b][320][-nopsy][/m/a.wav][-late]")));
+}
+
+TEST_F(EncodingRunTest, EveryPathReachesTheEncoderAsOneWordAndIsShownQuotedWhenItHoldsABlank) {
+  const struct {
+    QString path;
+    QString shown;
+  } cases[] = {
+      {"/m/plain.wav", "/m/plain.wav"},
+      {"/m/track 01.wav", "\"/m/track 01.wav\""},
+      {"/m/two  blanks .wav", "\"/m/two  blanks .wav\""},
+      {"/m/\"hi\".wav", "/m/\"hi\".wav"},
+      {"/m/say \"hi\".wav", "\"/m/say \"hi\".wav\""},
+      {"/m/\"unclosed.wav", "/m/\"unclosed.wav"},
+      {"/m/\"odd quote and blank.wav", "\"/m/\"odd quote and blank.wav\""},
+      {"/m/tab\there.wav", "/m/tab\there.wav"},
+  };
+  ports.options_before = QStringLiteral("-b 128 -o \"/out dir\"");
+  for (const auto& item : cases) {
+    ports.files = {item.path};
+    run.Start(encoder);
+    const QStringList effects = TakeEffects();
+    EXPECT_TRUE(effects.contains(QStringLiteral("texts %1 | Datei 1 von 1").arg(item.shown)))
+        << effects.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(
+        effects.contains(QStringLiteral("launch [-b][128][-o][/out dir][%1]").arg(item.path)))
+        << effects.join(QLatin1Char('\n')).toStdString();
+    run.Stop();
+  }
+}
+
+TEST(EncoderWords, AnUnclosedQuoteInTheOptionsNeverSwallowsThePath) {
+  EXPECT_EQ(EncoderWords(QStringLiteral("-o \"/out"), QStringLiteral("/a b.wav"), QString()),
+            QStringList({"-o", "/out", "/a b.wav"}));
+  EXPECT_EQ(EncoderWords(QString(), QStringLiteral("/a b.wav"), QString()),
+            QStringList({"/a b.wav"}));
+}
+
+TEST_F(EncodingRunTest, AnEncoderPathThatIsALinkIsResolvedToItsTarget) {
+  const QString link = folder.filePath(QStringLiteral("link to gogo"));
+  const QString link_to_link = folder.filePath(QStringLiteral("link to link"));
+  ASSERT_TRUE(QFile::link(encoder, link));
+  ASSERT_TRUE(QFile::link(link, link_to_link));
+
+  run.Start(link_to_link);
+  EXPECT_EQ(run.encoder_ref(), encoder);
+  EXPECT_EQ(ports.launched_executables, QStringList({encoder}));
+  run.ProcessEnded(encoder, 101);
+  EXPECT_EQ(run.file_index(), 2);
+}
+
+TEST_F(EncodingRunTest, DuringAFailedLaunchAlertNoProcessOfAnEarlierRunIsKilledOrAdvancesTheRun) {
+  run.Start(encoder);
+  run.Stop();
+  // The encoder killed by the stop may only be reaped while the next run shows its alert.
+  ports.failing_launch = 2;
+  ports.during_alert = [this] {
+    run.ProcessEnded(encoder, 101);
+    run.Skip();
+  };
+  TakeEffects();
+  run.Start(encoder);
+  const QStringList effects = TakeEffects();
+  EXPECT_EQ(effects.filter(QStringLiteral("launch")).size(), 1);
+  EXPECT_TRUE(effects.filter(QStringLiteral("kill")).isEmpty());
+  EXPECT_FALSE(run.encoding());
+}
+
+// ---- With real processes: the launcher, the process watcher and a fake encoder. ----
+
+struct EncoderRecord {
+  qint64 pid = 0;
+  QStringList arguments;
+};
+
+QList<EncoderRecord> ReadRecords(const QString& log_path) {
+  QFile log(log_path);
+  if (!log.open(QIODevice::ReadOnly)) return {};
+  const QList<QByteArray> fields = log.readAll().split('\0');
+  QList<EncoderRecord> records;
+  // The log ends with a NUL, so the last field is always empty.
+  for (qsizetype at = 0; at + 1 < fields.size();) {
+    EncoderRecord record{fields[at].toLongLong(), {}};
+    const int count = fields[at + 1].toInt();
+    at += 2;
+    for (int i = 0; i < count && at < fields.size(); ++i) {
+      record.arguments << QFile::decodeName(fields[at++]);
+    }
+    records << record;
+  }
+  return records;
+}
+
+// Whether `pid` is still a child of this process that has not been reaped.
+bool Unreaped(qint64 pid) {
+  siginfo_t info{};
+  return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0;
+}
+
+class ScenePorts : public ProcessRunPorts {
+ public:
+  QStringList files;
+  QString options_before;
+  QStringList events;
+  QStringList number_texts;
+  QStringList alert_ids;
+
+  int FileCount() const override { return int(files.size()); }
+  QString FileAt(int index) const override { return files.value(index); }
+  QString OptionsBefore() const override { return options_before; }
+  QString OptionsAfter() const override { return {}; }
+  void ShowProgress() override { events << QStringLiteral("show"); }
+  void HideProgress() override { events << QStringLiteral("hide"); }
+  void SetProgressTexts(const QString&, const QString& number_text) override {
+    number_texts << number_text;
+  }
+  void SetProgressButtonsEnabled(bool) override {}
+  void ShowAlert(const Alert& alert) override { alert_ids << alert.id; }
+  int Launch(const QString& executable, const QStringList& words, qint64* pid) override {
+    const int status = ProcessRunPorts::Launch(executable, words, pid);
+    if (status == 0) events << QStringLiteral("launch %1").arg(*pid);
+    return status;
+  }
+};
+
+class RealProcessRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder.isValid());
+    log_path = folder.filePath(QStringLiteral("log"));
+    qputenv("FAKE_ENCODER_LOG", QFile::encodeName(log_path));
+    qputenv("FAKE_ENCODER_MODE", "wait");
+    ports.SetEndNoticeReceiver([this](const QString& executable, qint64 pid) {
+      ports.events << QStringLiteral("end %1").arg(pid);
+      run.ProcessEnded(executable, pid);
+    });
+    ports.files = {QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav"),
+                   QStringLiteral("/m/3.wav")};
+  }
+
+  void TearDown() override {
+    for (const EncoderRecord& record : ReadRecords(log_path)) {
+      if (Unreaped(record.pid)) kill(pid_t(record.pid), SIGKILL);
+    }
+  }
+
+  QList<EncoderRecord> Records() const { return ReadRecords(log_path); }
+  bool WaitForRecords(int count) {
+    return test_support::WaitUntil([&] { return Records().size() >= count; });
+  }
+
+  const QString fake_encoder = QStringLiteral(ZAVRIK_TEST_PROGRAM_DIR "/fake_encoder");
+  QTemporaryDir folder;
+  QString log_path;
+  ScenePorts ports;
+  EncodingRun run{ports};
+};
+
+TEST_F(RealProcessRunTest, ThreeEntriesRunOneEncoderAtATimeInListOrder) {
+  run.Start(fake_encoder);
+  QStringList expected_events = {QStringLiteral("show")};
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(WaitForRecords(i + 1));
+    const EncoderRecord record = Records().at(i);
+    EXPECT_EQ(record.arguments, QStringList({ports.files[i]}));
+    // The next file waits for this encoder's end, which only the test brings about.
+    EXPECT_EQ(ports.number_texts.size(), i + 1);
+    EXPECT_EQ(ports.number_texts.last(), QStringLiteral("Datei %1 von 3").arg(i + 1));
+    expected_events << QStringLiteral("launch %1").arg(record.pid)
+                    << QStringLiteral("end %1").arg(record.pid);
+    ASSERT_EQ(kill(pid_t(record.pid), SIGTERM), 0);
+    ASSERT_TRUE(test_support::WaitUntil([&] { return !Unreaped(record.pid); }));
+  }
+  ASSERT_TRUE(test_support::WaitUntil([&] { return !run.encoding(); }));
+  expected_events << QStringLiteral("hide");
+  EXPECT_EQ(ports.events, expected_events);
+  EXPECT_FALSE(ports.watching());
+  EXPECT_EQ(Records().size(), 3);
+}
+
+TEST_F(RealProcessRunTest, SkipKillsTheEncoderAndTheNextFileFollowsItsEnd) {
+  run.Start(fake_encoder);
+  ASSERT_TRUE(WaitForRecords(1));
+  const qint64 first = Records().at(0).pid;
+  run.Skip();
+  ASSERT_TRUE(WaitForRecords(2));
+  EXPECT_FALSE(Unreaped(first));
+  const qint64 second = Records().at(1).pid;
+  EXPECT_EQ(Records().at(1).arguments, QStringList({QStringLiteral("/m/2.wav")}));
+  EXPECT_EQ(ports.events, QStringList({"show", QStringLiteral("launch %1").arg(first),
+                                       QStringLiteral("end %1").arg(first),
+                                       QStringLiteral("launch %1").arg(second)}));
+}
+
+TEST_F(RealProcessRunTest, StopKillsTheEncoderAndItsEndLaunchesNothing) {
+  run.Start(fake_encoder);
+  ASSERT_TRUE(WaitForRecords(1));
+  run.Stop();
+  const qint64 killed = Records().at(0).pid;
+  ASSERT_TRUE(test_support::WaitUntil([&] { return !Unreaped(killed); }));
+  EXPECT_EQ(Records().size(), 1);
+  EXPECT_FALSE(run.encoding());
+  EXPECT_EQ(ports.events, QStringList({"show", QStringLiteral("launch %1").arg(killed), "hide"}));
+}
+
+TEST_F(RealProcessRunTest, AnEncoderThatCannotBeStartedGivesLaunchFailedAndEndsTheRun) {
+  const QString not_executable = folder.filePath(QStringLiteral("not executable"));
+  QFile file(not_executable);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("#!/bin/sh\nexit 0\n");
+  file.close();
+  for (const QString& encoder : {not_executable, folder.path()}) {
+    SCOPED_TRACE(encoder.toStdString());
+    ports.alert_ids.clear();
+    ports.events.clear();
+    run.Start(encoder);
+    EXPECT_EQ(ports.alert_ids, QStringList({"LaunchFailed"}));
+    EXPECT_EQ(ports.events, QStringList({"show", "hide"}));
+    EXPECT_FALSE(run.encoding());
+    EXPECT_FALSE(ports.watching());
+  }
+  EXPECT_TRUE(Records().isEmpty());
+}
+
+TEST_F(RealProcessRunTest, AnUnrelatedProcessOfTheSameExecutableEndingDoesNotAdvanceTheRun) {
+  run.Start(fake_encoder);
+  ASSERT_TRUE(WaitForRecords(1));
+  const qint64 encoder_pid = Records().at(0).pid;
+  qint64 unrelated = 0;
+  ASSERT_EQ(ports.Launch(fake_encoder, {QStringLiteral("unrelated")}, &unrelated), 0);
+  ASSERT_TRUE(WaitForRecords(2));
+  ASSERT_EQ(kill(pid_t(unrelated), SIGTERM), 0);
+  ASSERT_TRUE(test_support::WaitUntil(
+      [&] { return ports.events.contains(QStringLiteral("end %1").arg(unrelated)); }));
+  EXPECT_EQ(Records().size(), 2);
+  EXPECT_EQ(run.file_index(), 1);
+
+  ASSERT_EQ(kill(pid_t(encoder_pid), SIGTERM), 0);
+  ASSERT_TRUE(WaitForRecords(3));
+  EXPECT_EQ(Records().at(2).arguments, QStringList({QStringLiteral("/m/2.wav")}));
+}
+
+TEST_F(RealProcessRunTest, PathsWithBlanksAndQuotesArriveAsOneArgumentEach) {
+  qputenv("FAKE_ENCODER_MODE", "exit");
+  ports.options_before = QStringLiteral("-b 128 -o \"/out dir\"");
+  ports.files = {QStringLiteral("/m/my song.wav"), QStringLiteral("/m/say \"hi\".wav"),
+                 QStringLiteral("/m/\"unclosed and blank.wav")};
+  run.Start(fake_encoder);
+  ASSERT_TRUE(test_support::WaitUntil([&] { return !run.encoding(); }));
+  const QList<EncoderRecord> records = Records();
+  ASSERT_EQ(records.size(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(records[i].arguments, QStringList({"-b", "128", "-o", "/out dir", ports.files[i]}));
+  }
+}
+
+}  // namespace
