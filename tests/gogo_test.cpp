@@ -1,0 +1,503 @@
+// Runs the built gogo as a real process on WAVE files generated here and checks what lands on
+// disk: decodable MP3s of the right length, frame headers, names, tags, and that no failure or
+// kill ever leaves a partial file or touches the input.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cmath>
+#include <csignal>
+#include <map>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+constexpr int kFrameSamples = 1152;
+
+QString GogoPath() { return QStringLiteral(ZAVRIK_PROGRAM_DIR "/gogo"); }
+
+struct Tone {
+  int channels = 2;
+  int sample_rate = 44100;
+  int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  double seconds = 1.5;
+};
+
+using TagTexts = std::map<int, std::string>;
+
+// Writes a 440 Hz sine (a different tone per channel) with the given INFO tags.
+void WriteTone(const QString& path, const Tone& tone, const TagTexts& tags = {},
+               bool silent = false) {
+  SF_INFO info{};
+  info.channels = tone.channels;
+  info.samplerate = tone.sample_rate;
+  info.format = tone.format;
+  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  for (const auto& [kind, text] : tags) sf_set_string(file, kind, text.c_str());
+  const sf_count_t total = static_cast<sf_count_t>(tone.seconds * tone.sample_rate);
+  std::vector<float> block(65536 * tone.channels);
+  for (sf_count_t start = 0; start < total; start += 65536) {
+    const sf_count_t count = std::min<sf_count_t>(65536, total - start);
+    for (sf_count_t i = 0; i < count && !silent; ++i) {
+      for (int c = 0; c < tone.channels; ++c) {
+        const double t = double(start + i) / tone.sample_rate;
+        block[i * tone.channels + c] = float(0.5 * std::sin(2 * M_PI * 440 * (c + 1) * t));
+      }
+    }
+    ASSERT_EQ(sf_writef_float(file, block.data(), count), count);
+  }
+  sf_close(file);
+}
+
+struct GogoRun {
+  int exit_code = -1;
+  QProcess::ExitStatus status = QProcess::CrashExit;
+  QString error_output;
+};
+
+GogoRun RunGogo(const QStringList& arguments, const QString& folder) {
+  QProcess process;
+  process.setWorkingDirectory(folder);
+  process.start(GogoPath(), arguments);
+  EXPECT_TRUE(process.waitForFinished(60000));
+  return {process.exitCode(), process.exitStatus(),
+          QString::fromUtf8(process.readAllStandardError())};
+}
+
+// Decoded length in frames, read through libsndfile's MP3 decoder; -1 if it cannot be read.
+sf_count_t DecodedFrames(const QString& path, SF_INFO* info_out = nullptr) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+  if (file == nullptr) return -1;
+  std::vector<float> block(8192 * info.channels);
+  sf_count_t total = 0;
+  for (sf_count_t read; (read = sf_readf_float(file, block.data(), 8192)) > 0;) total += read;
+  sf_close(file);
+  if (info_out != nullptr) *info_out = info;
+  return total;
+}
+
+QByteArray ReadBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+size_t Id3v2Size(const QByteArray& bytes) {
+  if (!bytes.startsWith("ID3") || bytes.size() < 10) return 0;
+  const auto b = [&](int i) { return size_t(uchar(bytes[i])); };
+  return 10 + ((b(6) << 21) | (b(7) << 14) | (b(8) << 7) | b(9));
+}
+
+struct FrameHeader {
+  bool mpeg1 = false;
+  int bitrate = 0;  // kbit/s
+  int sample_rate = 0;
+  int mode = -1;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+  int size = 0;
+};
+
+std::optional<FrameHeader> ParseHeader(const QByteArray& bytes, qsizetype at) {
+  if (at + 4 > bytes.size()) return std::nullopt;
+  const auto b = [&](int i) { return uint32_t(uchar(bytes[at + i])); };
+  const uint32_t word = (b(0) << 24) | (b(1) << 16) | (b(2) << 8) | b(3);
+  if ((word >> 21) != 0x7FF || ((word >> 17) & 3) != 1) return std::nullopt;  // layer III
+  static const int kMpeg1Rates[] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                    112, 128, 160, 192, 224, 256, 320};
+  static const int kMpeg2Rates[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+  static const int kSampleRates[] = {44100, 48000, 32000};
+  const int version = (word >> 19) & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+  const int bitrate_index = (word >> 12) & 15;
+  const int rate_index = (word >> 10) & 3;
+  if (bitrate_index == 0 || bitrate_index == 15 || rate_index == 3 || version == 1)
+    return std::nullopt;
+  FrameHeader header;
+  header.mpeg1 = version == 3;
+  header.bitrate = header.mpeg1 ? kMpeg1Rates[bitrate_index] : kMpeg2Rates[bitrate_index];
+  header.sample_rate = kSampleRates[rate_index] / (version == 3 ? 1 : version == 2 ? 2 : 4);
+  header.mode = (word >> 6) & 3;
+  header.size =
+      (header.mpeg1 ? 144 : 72) * header.bitrate * 1000 / header.sample_rate + int((word >> 9) & 1);
+  return header;
+}
+
+bool HasInfoFrame(const QString& path) {
+  const QByteArray bytes = ReadBytes(path);
+  const qsizetype start = qsizetype(Id3v2Size(bytes));
+  std::optional<FrameHeader> first = ParseHeader(bytes, start);
+  return first && bytes.mid(start, first->size).contains("LAME");
+}
+
+// The header of the first audio frame: after the ID3v2 tag and the info frame. At low bitrates
+// a frame is too small for the info frame, and the library leaves it out.
+std::optional<FrameHeader> FirstAudioFrame(const QString& path) {
+  const QByteArray bytes = ReadBytes(path);
+  const qsizetype start = qsizetype(Id3v2Size(bytes));
+  std::optional<FrameHeader> first = ParseHeader(bytes, start);
+  if (!first || !HasInfoFrame(path)) return first;
+  return ParseHeader(bytes, start + first->size);
+}
+
+// The text frames of an ID3v2.3 tag, decoded to UTF-8 (encoding 0 Latin-1, 1 UTF-16 + BOM).
+std::map<QString, QString> Id3TextFrames(const QString& path) {
+  const QByteArray bytes = ReadBytes(path);
+  const qsizetype end = qsizetype(Id3v2Size(bytes));
+  std::map<QString, QString> frames;
+  for (qsizetype at = 10; at + 10 <= end && bytes[at] != '\0';) {
+    const QString id = QString::fromLatin1(bytes.mid(at, 4));
+    const auto b = [&](int i) { return qsizetype(uchar(bytes[at + i])); };
+    const qsizetype size = (b(4) << 24) | (b(5) << 16) | (b(6) << 8) | b(7);
+    QByteArray body = bytes.mid(at + 10, size);
+    if (id == QLatin1String("COMM")) body.remove(1, 3);  // language; then a description
+    const char encoding = body.isEmpty() ? 0 : body[0];
+    body.remove(0, 1);
+    QString text;
+    if (encoding == 1) {
+      text =
+          QString::fromUtf16(reinterpret_cast<const char16_t*>(body.constData()), body.size() / 2);
+      text.remove(QChar(0xFEFF));
+    } else {
+      text = QString::fromLatin1(body);
+    }
+    if (id == QLatin1String("COMM")) text = text.section(QChar(0), 1);  // after the description
+    while (text.endsWith(QChar(0))) text.chop(1);
+    frames[id] = text;
+    at += 10 + size;
+  }
+  return frames;
+}
+
+QStringList Entries(const QString& folder) {
+  return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+class GogoTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
+  QString Path(const QString& name) const { return folder_.filePath(name); }
+  QString folder() const { return folder_.path(); }
+
+  QTemporaryDir folder_;
+};
+
+struct LengthCase {
+  const char* name;
+  Tone tone;
+  QStringList options = {};
+};
+
+TEST_F(GogoTest, EncodedFilesDecodeToTheInputLengthWithinOneFrame) {
+  const LengthCase cases[] = {
+      {"mono16", {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.5}},
+      {"stereo16", {2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2.0}},
+      {"stereo24", {2, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1.0}},
+      {"float", {2, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1.2}},
+      {"mono22050", {1, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0}, {"-b", "64"}},
+      {"stereo22050", {2, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0}, {"-b", "96", "-m", "s"}},
+      {"unsigned8", {1, 32000, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0.7}},
+      {"aiff", {2, 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 0.5}},
+      {"flac", {2, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 0.5}},
+  };
+  for (const LengthCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString input = Path(QString::fromLatin1(c.name) + QStringLiteral(".in"));
+    WriteTone(input, c.tone);
+    const GogoRun run = RunGogo(c.options + QStringList{input}, folder());
+    ASSERT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+    SF_INFO info{};
+    const sf_count_t decoded =
+        DecodedFrames(Path(QString::fromLatin1(c.name) + QStringLiteral(".mp3")), &info);
+    const sf_count_t expected = sf_count_t(c.tone.seconds * c.tone.sample_rate);
+    EXPECT_EQ(info.samplerate, c.tone.sample_rate);
+    EXPECT_EQ(info.channels, c.tone.channels);
+    EXPECT_NEAR(double(decoded), double(expected), kFrameSamples);
+    EXPECT_TRUE(HasInfoFrame(Path(QString::fromLatin1(c.name) + QStringLiteral(".mp3"))));
+  }
+}
+
+struct HeaderCase {
+  QStringList options;
+  Tone tone;
+  int bitrate;
+  int mode;
+  bool mpeg1;
+};
+
+TEST_F(GogoTest, FrameHeadersCarryTheBitrateAndModeAskedFor) {
+  const Tone stereo;
+  const Tone low_mono{1, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0};
+  const HeaderCase cases[] = {
+      {{"-b", "128", "-m", "j"}, stereo, 128, 1, true},
+      {{"-b", "320", "-m", "s"}, stereo, 320, 0, true},
+      {{"-m", "m", "-b", "64"}, stereo, 64, 3, true},
+      {{"-b", "32", "-m", "s"}, stereo, 32, 0, false},
+      {{"-b", "192", "-nopsy", "-m", "j"}, stereo, 192, 1, true},
+      {{"-b", "64"}, low_mono, 64, 3, false},
+      // 320 kbit/s exists only at MPEG-1 rates: the 22.05 kHz input is resampled for it.
+      {{"-b", "320", "-m", "s"}, low_mono, 320, 3, true},
+  };
+  int index = 0;
+  for (const HeaderCase& c : cases) {
+    SCOPED_TRACE(c.options.join(QLatin1Char(' ')).toStdString() + " rate " +
+                 std::to_string(c.tone.sample_rate));
+    const QString input = Path(QStringLiteral("tone%1.wav").arg(++index));
+    const QString output = Path(QStringLiteral("tone%1.mp3").arg(index));
+    WriteTone(input, c.tone);
+    const GogoRun run = RunGogo(c.options + QStringList{input}, folder());
+    ASSERT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+    const std::optional<FrameHeader> header = FirstAudioFrame(output);
+    ASSERT_TRUE(header.has_value());
+    EXPECT_EQ(header->bitrate, c.bitrate);
+    EXPECT_EQ(header->mode, c.mode);
+    EXPECT_EQ(header->mpeg1, c.mpeg1);
+  }
+}
+
+struct NamingCase {
+  const char* input;    // relative to the test folder
+  QStringList options;  // "@" stands for the test folder
+  const char* output;   // where the MP3 must appear
+};
+
+TEST_F(GogoTest, OutputIsNamedAfterTheInputOrAsAsked) {
+  const NamingCase cases[] = {
+      {"song.wav", {}, "song.mp3"},
+      {"no extension", {}, "no extension.mp3"},
+      {".hidden", {}, ".hidden.mp3"},
+      {"a.b.wav", {}, "a.b.mp3"},
+      {"with \"quotes\" and blanks.wav", {}, "with \"quotes\" and blanks.mp3"},
+      {"in/track.wav", {"-o", "@/out dir"}, "out dir/track.mp3"},
+      {"in/track.wav", {"-o", "@/out \"q\"/"}, "out \"q\"/track.mp3"},
+      {"in/track.wav", {"-o", "@/ignored", "--"}, "explicit name.mp3"},
+  };
+  QDir(folder()).mkpath(QStringLiteral("in"));
+  QDir(folder()).mkpath(QStringLiteral("out dir"));
+  QDir(folder()).mkpath(QStringLiteral("out \"q\""));
+  QDir(folder()).mkpath(QStringLiteral("ignored"));
+  for (const NamingCase& c : cases) {
+    SCOPED_TRACE(c.input);
+    const QString input = Path(QString::fromUtf8(c.input));
+    WriteTone(input, {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.3});
+    QStringList arguments;
+    for (const QString& option : c.options)
+      arguments << QString(option).replace(QLatin1Char('@'), folder());
+    arguments << input;
+    if (c.options.contains(QStringLiteral("--"))) arguments << Path(QString::fromUtf8(c.output));
+    const GogoRun run = RunGogo(arguments, folder());
+    ASSERT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+    EXPECT_GT(DecodedFrames(Path(QString::fromUtf8(c.output))), 0);
+    EXPECT_TRUE(QFileInfo::exists(input));
+  }
+  EXPECT_TRUE(Entries(Path(QStringLiteral("ignored"))).isEmpty());
+}
+
+TEST_F(GogoTest, RelativeInputWithoutFolderLandsInTheWorkingFolder) {
+  WriteTone(Path(QStringLiteral("plain.wav")), {});
+  ASSERT_EQ(RunGogo({QStringLiteral("plain.wav")}, folder()).exit_code, 0);
+  EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("plain.mp3"))));
+}
+
+TEST_F(GogoTest, AnExistingOutputIsReplacedWhole) {
+  const QString output = Path(QStringLiteral("old.mp3"));
+  QFile stale(output);
+  ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+  stale.write(QByteArray(1 << 20, 'x'));
+  stale.close();
+  WriteTone(Path(QStringLiteral("old.wav")), {});
+  ASSERT_EQ(RunGogo({Path(QStringLiteral("old.wav"))}, folder()).exit_code, 0);
+  EXPECT_NEAR(double(DecodedFrames(output)), 1.5 * 44100, kFrameSamples);
+  EXPECT_EQ(Entries(folder()), (QStringList{QStringLiteral("old.mp3"), QStringLiteral("old.wav")}));
+}
+
+TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
+  const QString input = Path(QStringLiteral("gone.wav"));
+  WriteTone(input, {});
+  ASSERT_EQ(RunGogo({QStringLiteral("-delete"), input}, folder()).exit_code, 0);
+  EXPECT_FALSE(QFileInfo::exists(input));
+  EXPECT_GT(DecodedFrames(Path(QStringLiteral("gone.mp3"))), 0);
+
+  const QString kept = Path(QStringLiteral("kept.wav"));
+  WriteTone(kept, {});
+  const QByteArray before = ReadBytes(kept);
+  const GogoRun run = RunGogo(
+      {QStringLiteral("-delete"), QStringLiteral("-o"), Path(QStringLiteral("missing")), kept},
+      folder());
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(ReadBytes(kept), before);
+}
+
+TEST_F(GogoTest, TagsOfTheInputArriveAsId3v2Frames) {
+  const QString input = Path(QStringLiteral("tagged.wav"));
+  WriteTone(input, {},
+            {{SF_STR_TITLE, "Größe des Meeres"},
+             {SF_STR_ARTIST, "Die Band"},
+             {SF_STR_ALBUM, "Album"},
+             {SF_STR_DATE, "2024-05-01"},
+             {SF_STR_COMMENT, "Ein Kommentar"},
+             {SF_STR_TRACKNUMBER, "7"}});
+  ASSERT_EQ(RunGogo({input}, folder()).exit_code, 0);
+  std::map<QString, QString> frames = Id3TextFrames(Path(QStringLiteral("tagged.mp3")));
+  EXPECT_EQ(frames[QStringLiteral("TIT2")], QStringLiteral("Größe des Meeres"));
+  EXPECT_EQ(frames[QStringLiteral("TPE1")], QStringLiteral("Die Band"));
+  EXPECT_EQ(frames[QStringLiteral("TALB")], QStringLiteral("Album"));
+  EXPECT_EQ(frames[QStringLiteral("TYER")], QStringLiteral("2024"));
+  EXPECT_EQ(frames[QStringLiteral("COMM")], QStringLiteral("Ein Kommentar"));
+  EXPECT_EQ(frames[QStringLiteral("TRCK")], QStringLiteral("7"));
+  // The info frame still follows the tag, so the length survives the tag.
+  EXPECT_TRUE(HasInfoFrame(Path(QStringLiteral("tagged.mp3"))));
+  EXPECT_NEAR(double(DecodedFrames(Path(QStringLiteral("tagged.mp3")))), 1.5 * 44100,
+              kFrameSamples);
+}
+
+struct BadInputCase {
+  const char* name;
+  std::function<void(const QString&)> make;
+  const char* message;  // part of the one line on stderr
+};
+
+void WriteText(const QString& path, const QByteArray& text) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(text);
+}
+
+TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
+  const BadInputCase cases[] = {
+      {"missing.wav", [](const QString&) {}, "nicht gefunden"},
+      {"folder.wav", [](const QString& p) { QDir().mkpath(p); }, "Ordner"},
+      {"empty.wav", [](const QString& p) { WriteText(p, {}); }, "keine lesbare Audiodatei"},
+      {"text.wav", [](const QString& p) { WriteText(p, "Dies ist kein Klang.\n"); },
+       "keine lesbare Audiodatei"},
+      {"truncated.wav",
+       [](const QString& p) {
+         WriteTone(p, {});
+         WriteText(p, ReadBytes(p).left(30));
+       },
+       "keine lesbare Audiodatei"},
+      {"surround.wav",
+       [](const QString& p) {
+         WriteTone(p, {6, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.2});
+       },
+       "6 Kanäle"},
+      {"three.wav",
+       [](const QString& p) {
+         WriteTone(p, {3, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.2});
+       },
+       "3 Kanäle"},
+  };
+  for (const BadInputCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir case_folder;
+    const QString input = case_folder.filePath(QString::fromLatin1(c.name));
+    c.make(input);
+    const QStringList before = Entries(case_folder.path());
+    const QByteArray bytes = ReadBytes(input);
+    const GogoRun run = RunGogo({QStringLiteral("-delete"), input}, case_folder.path());
+    EXPECT_EQ(run.status, QProcess::NormalExit);
+    EXPECT_NE(run.exit_code, 0);
+    EXPECT_EQ(run.error_output.count(QLatin1Char('\n')), 1) << run.error_output.toStdString();
+    EXPECT_TRUE(run.error_output.contains(QString::fromUtf8(c.message)))
+        << run.error_output.toStdString();
+    EXPECT_EQ(Entries(case_folder.path()), before);
+    EXPECT_EQ(ReadBytes(input), bytes);
+  }
+}
+
+TEST_F(GogoTest, AnOutputThatNamesTheInputIsRefused) {
+  const QString input = Path(QStringLiteral("self.wav"));
+  WriteTone(input, {});
+  const QByteArray bytes = ReadBytes(input);
+  ASSERT_TRUE(QFile::link(input, Path(QStringLiteral("link.mp3"))));
+  // A file libsndfile reads and named .mp3 already: its default output is itself.
+  ASSERT_EQ(RunGogo({input, Path(QStringLiteral("song.mp3"))}, folder()).exit_code, 0);
+  const QByteArray song = ReadBytes(Path(QStringLiteral("song.mp3")));
+  const QStringList cases[] = {
+      {QStringLiteral("-delete"), input, input},
+      {QStringLiteral("-delete"), input, QStringLiteral("self.wav")},
+      {QStringLiteral("-delete"), input, Path(QStringLiteral("link.mp3"))},
+      {QStringLiteral("-delete"), Path(QStringLiteral("song.mp3"))},
+  };
+  for (const QStringList& arguments : cases) {
+    SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+    const GogoRun run = RunGogo(arguments, folder());
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_TRUE(run.error_output.contains(QStringLiteral("Eingabe selbst")))
+        << run.error_output.toStdString();
+  }
+  EXPECT_EQ(ReadBytes(input), bytes);
+  EXPECT_EQ(ReadBytes(Path(QStringLiteral("song.mp3"))), song);
+  EXPECT_EQ(Entries(folder()).size(), 3);
+}
+
+TEST_F(GogoTest, UsageErrorsExitWithTwoAndWriteNothing) {
+  WriteTone(Path(QStringLiteral("ok.wav")), {});
+  const QStringList cases[] = {
+      {},
+      {QStringLiteral("-b"), QStringLiteral("100"), QStringLiteral("ok.wav")},
+      {QStringLiteral("-b"), QStringLiteral("ok.wav")},
+      {QStringLiteral("-m"), QStringLiteral("x"), QStringLiteral("ok.wav")},
+      {QStringLiteral("-q"), QStringLiteral("10"), QStringLiteral("ok.wav")},
+      {QStringLiteral("-x"), QStringLiteral("ok.wav")},
+      {QStringLiteral("-o")},
+      {QStringLiteral("ok.wav"), QStringLiteral("a.mp3"), QStringLiteral("b.mp3")},
+      {QStringLiteral("ok.wav"), QStringLiteral("-b"), QStringLiteral("128")},
+  };
+  for (const QStringList& arguments : cases) {
+    SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+    const GogoRun run = RunGogo(arguments, folder());
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_EQ(run.error_output.count(QLatin1Char('\n')), 1) << run.error_output.toStdString();
+    EXPECT_EQ(Entries(folder()), QStringList{QStringLiteral("ok.wav")});
+  }
+}
+
+// Counts the bytes a process has written, from /proc: a sign that encoding is under way.
+qint64 BytesWritten(qint64 pid) {
+  QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+  if (!io.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : io.readAll().split('\n')) {
+    if (line.startsWith("wchar:")) return line.mid(6).trimmed().toLongLong();
+  }
+  return -1;
+}
+
+class GogoStopTest : public GogoTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(GogoStopTest, ASignalInMidEncodeLeavesNoFileBehind) {
+  const QString input = Path(QStringLiteral("long.wav"));
+  WriteTone(input, {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 600}, {}, true);
+  const QByteArray size_before = QByteArray::number(QFileInfo(input).size());
+  QProcess process;
+  process.start(GogoPath(), {QStringLiteral("-delete"), input});
+  ASSERT_TRUE(process.waitForStarted());
+  ASSERT_TRUE(
+      test_support::WaitUntil([&] { return BytesWritten(process.processId()) > 10000; }, 20000));
+  ASSERT_EQ(process.state(), QProcess::Running);
+  ::kill(pid_t(process.processId()), GetParam());
+  ASSERT_TRUE(process.waitForFinished(20000));
+  EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+  EXPECT_EQ(Entries(folder()), QStringList{QStringLiteral("long.wav")});
+  EXPECT_EQ(QByteArray::number(QFileInfo(input).size()), size_before);
+}
+
+INSTANTIATE_TEST_SUITE_P(KillTermAndInterrupt, GogoStopTest,
+                         ::testing::Values(SIGKILL, SIGTERM, SIGINT));
+
+TEST_F(GogoTest, HelpPrintsTheUsageAndSucceeds) {
+  QProcess process;
+  process.start(GogoPath(), {QStringLiteral("-h")});
+  ASSERT_TRUE(process.waitForFinished());
+  EXPECT_EQ(process.exitCode(), 0);
+  const QString usage = QString::fromUtf8(process.readAllStandardOutput());
+  for (const char* option : {"-b N", "-m m|s|j", "-q N", "-nopsy", "-delete", "-o ORDNER"}) {
+    EXPECT_TRUE(usage.contains(QString::fromLatin1(option))) << option;
+  }
+}
+
+}  // namespace
