@@ -77,6 +77,8 @@ void EncodingRun::Stop() {
 
 void EncodingRun::ProcessEnded(const QString& executable, qint64 pid) {
   if (!encoding_ || encoder_pid_ <= 0 || pid != encoder_pid_ || executable != encoder_ref_) return;
+  // Its process id is free for reuse now; nothing may kill it any more.
+  encoder_pid_ = 0;
   EncodeNext();
 }
 

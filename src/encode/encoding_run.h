@@ -55,7 +55,7 @@ class EncodingRun {
   void Start(const QString& encoder_location);
   // Launches the encoder on entry `file_index`, or ends the run after the last entry.
   void EncodeNext();
-  // Kills the current encoder; its end then moves the run on to the next file.
+  // Kills the running encoder; its end then moves the run on to the next file.
   void Skip();
   // Kills the current encoder and ends the run.
   void Stop();
@@ -77,7 +77,7 @@ class EncodingRun {
   RunPorts& ports_;
   bool encoding_ = false;
   int file_index_ = 0;
-  qint64 encoder_pid_ = 0;  // 0 until this run has launched a process
+  qint64 encoder_pid_ = 0;  // 0 while no encoder of this run is known to be running
   QString encoder_ref_;
   QString options_before_;
   QString options_after_;
