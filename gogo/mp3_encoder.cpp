@@ -1,5 +1,7 @@
 #include "mp3_encoder.h"
 
+#include <algorithm>
+
 namespace gogo {
 namespace {
 
@@ -52,11 +54,7 @@ void Configure(lame_t lame, const EncoderSettings& settings, int channels, int s
 
 }  // namespace
 
-Mp3Encoder::Mp3Encoder(lame_t lame, int channels)
-    : lame_(lame),
-      channels_(channels),
-      // The library's own bound for one call: 1.25 bytes per frame plus 7200.
-      mp3_buffer_(kBlockFrames * 5 / 4 + 7200) {}
+Mp3Encoder::Mp3Encoder(lame_t lame, int channels) : lame_(lame), channels_(channels) {}
 
 Mp3Encoder::~Mp3Encoder() { lame_close(lame_); }
 
@@ -76,6 +74,12 @@ std::unique_ptr<Mp3Encoder> Mp3Encoder::Create(const EncoderSettings& settings, 
         "der MP3-Kodierer lehnt diese Einstellungen für " + std::to_string(sample_rate) + " Hz ab";
     return nullptr;
   }
+  // The library's bound for one call is 1.25 bytes per output sample plus 7200; resampling up
+  // turns one input frame into several output samples.
+  const int in_rate = sample_rate;
+  const int out_rate = lame_get_out_samplerate(lame);
+  const int upsampling = std::max(1, (out_rate + in_rate - 1) / in_rate);
+  encoder->mp3_buffer_.resize(size_t(kBlockFrames) * upsampling * 5 / 4 + 7200);
   const size_t tag_size = lame_get_id3v2_tag(lame, nullptr, 0);
   if (tag_size > 0) {
     encoder->id3v2_tag_.resize(tag_size);

@@ -241,6 +241,10 @@ TEST_F(GogoTest, FrameHeadersCarryTheBitrateAndModeAskedFor) {
       {{"-b", "64"}, low_mono, 64, 3, false},
       // 320 kbit/s exists only at MPEG-1 rates: the 22.05 kHz input is resampled for it.
       {{"-b", "320", "-m", "s"}, low_mono, 320, 3, true},
+      // Upsampling 8 kHz four times makes more MP3 bytes per block than the input alone
+      // suggests; the encoder once ran out of output room here.
+      {{"-b", "320", "-m", "j"}, {2, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3.0}, 320, 1, true},
+      {{"-b", "192"}, {2, 11025, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3.0}, 192, 1, true},
   };
   int index = 0;
   for (const HeaderCase& c : cases) {
