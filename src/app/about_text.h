@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// What the about box tells beyond the program's name; empty fields are left out.
+struct AboutDetails {
+  QString rights_notice;
+  QString author_email;
+  QString web_address;
+  QString translator_name;
+  QString translator_email;
+  QString build_time;  // "Oct 11 2002 16:26:56"
+};
+
+// The details this build was configured with, and the time this unit was compiled.
+AboutDetails BuiltInAboutDetails();
+
+// The about box text: "Zavrik 1.2a (Deutsch)", the rights notice, the author's and the
+// translator's addresses and "Kompiliert am ...", in groups separated by one empty line. A line
+// whose value is empty is left out, and so is a group left with no line.
+QString AboutText(const AboutDetails& details);
+
+// __DATE__ and __TIME__ in the form "Oct 11 2002 16:26:56" (no padding before a one-digit day).
+QString BuildTimeText(const char* date, const char* time);

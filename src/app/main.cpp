@@ -1,0 +1,50 @@
+// Starts Zavrik, or hands the files to the Zavrik of this user that runs already.
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <cstdio>
+
+#include "app/zavrik_app.h"
+#include "platform/single_instance.h"
+
+namespace {
+// The files named on the command line, made absolute against the current folder. Words that
+// start with "-" are options of the toolkit, not files ("./-name" names such a file).
+QStringList AbsolutePaths(int argc, char** argv) {
+  QStringList paths;
+  for (int i = 1; i < argc; ++i) {
+    const QString word = QFile::decodeName(argv[i]);
+    if (word.isEmpty() || word.startsWith(QLatin1Char('-'))) continue;
+    paths.append(QDir::current().absoluteFilePath(word));
+  }
+  return paths;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const QStringList files = AbsolutePaths(argc, argv);
+  const QString socket_path = SingleInstance::DefaultSocketPath();
+  SingleInstance::HandOver handed = SingleInstance::HandTo(socket_path, files);
+  if (handed == SingleInstance::HandOver::Delivered) return 0;
+  if (handed == SingleInstance::HandOver::NoAnswer) {
+    std::fputs("zavrik: Zavrik läuft bereits, nimmt aber keine Dateien an.\n", stderr);
+    return 1;
+  }
+
+  ZavrikApp app(argc, argv);
+  SingleInstance instance(socket_path);
+  if (!instance.Listen()) {
+    // Another Zavrik started at the same moment and listens now: it gets the files.
+    handed = SingleInstance::HandTo(socket_path, files);
+    if (handed == SingleInstance::HandOver::Delivered) return 0;
+    std::fputs("zavrik: Später übergebene Dateien erreichen dieses Fenster nicht.\n", stderr);
+  }
+  instance.SetHandler(&app);
+
+  Message started_with(command::kRefsReceived);
+  for (const QString& path : files) started_with.AddRef(QStringLiteral("refs"), path);
+  app.RefsReceived(started_with);
+  app.ReadyToRun();
+  app.exec();
+  return 0;
+}

@@ -1,0 +1,112 @@
+#include "app/zavrik_app.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+#include "app/about_text.h"
+#include "app/mime_registration.h"
+#include "encode/encoding_run.h"
+#include "platform/message_box_presenter.h"
+#include "window/main_window.h"
+
+ZavrikApp::ZavrikApp(int& argc, char** argv)
+    : QApplication(argc, argv),
+      executable_path_(QCoreApplication::applicationFilePath()),
+      message_boxes_(std::make_unique<MessageBoxPresenter>()),
+      alerts_(message_boxes_.get()) {
+  setApplicationName(QStringLiteral("zavrik"));
+  setApplicationDisplayName(QStringLiteral("Zavrik"));
+  setDesktopFileName(QStringLiteral("zavrik"));
+}
+
+// The window goes before the application object it belongs to.
+ZavrikApp::~ZavrikApp() { main_window.reset(); }
+
+void ZavrikApp::SetAlertPresenter(AlertPresenter* alerts) {
+  alerts_ = alerts != nullptr ? alerts : message_boxes_.get();
+}
+
+void ZavrikApp::ReadyToRun() {
+  main_window.reset();
+  ReadOptions();
+  if (settings.self_register_mime_type) RegisterMIMEType(false);
+  main_window = std::make_unique<MainWindow>(QString(), &settings, alerts_, this);
+  // Files the program was started with are sorted like files handed over later: the first
+  // list file is opened, the files before it are added.
+  if (!launch_refs.isEmpty()) {
+    Message started_with(command::kRefsReceived);
+    for (const QString& path : std::as_const(launch_refs)) {
+      started_with.AddRef(QStringLiteral("refs"), path);
+    }
+    launch_refs.clear();
+    main_window->RefsReceived(started_with);
+  }
+  main_window->show();
+}
+
+void ZavrikApp::RefsReceived(const Message& message) {
+  const QStringList refs = message.Refs(QStringLiteral("refs"));
+  if (!main_window) {
+    launch_refs.append(refs);
+    return;
+  }
+  if (refs.isEmpty()) {
+    // Started again without files: bring the running window to the front.
+    main_window->show();
+    main_window->raise();
+    main_window->activateWindow();
+    return;
+  }
+  main_window->RefsReceived(message);
+}
+
+void ZavrikApp::MessageReceived(const Message& message) {
+  switch (message.what) {
+    case command::kSomeAppQuit: {
+      const std::optional<QString> executable = message.FindRef(QStringLiteral("be:ref"));
+      const std::optional<int32_t> pid = message.FindInt32(QStringLiteral("pid"));
+      if (main_window && executable && pid) {
+      }  // PENDING_RUN main_window->run->ProcessEnded(*executable, *pid);
+      break;
+    }
+    case command::kEncoderOptions:
+    case command::kEncoderPathPanel:
+    case command::kOpenPanel:
+    case command::kSavePanel:
+      if (main_window) main_window->MessageReceived(message);
+      break;
+    case command::kRefsReceived:
+      RefsReceived(message);
+      break;
+    case command::kAboutRequested:
+      AboutRequested();
+      break;
+    default:
+      break;
+  }
+}
+
+void ZavrikApp::AboutRequested() {
+  const AboutDetails details = BuiltInAboutDetails();
+  const int pressed = alerts_->Go(alerts::About(AboutText(details)));
+  // A browser that does not start is nothing the user could act on.
+  if (pressed == 0 && !details.web_address.isEmpty()) {
+    QDesktopServices::openUrl(QUrl::fromUserInput(details.web_address));
+  }
+}
+
+void ZavrikApp::ReadOptions() { settings = ::ReadOptions(executable_path_); }
+
+void ZavrikApp::WriteOptions() { ::WriteOptions(executable_path_, settings); }
+
+void ZavrikApp::RegisterMIMEType(bool show_result) {
+  const MimeInstallResult result = InstallListMimeType(executable_path_);
+  if (show_result) alerts_->Go(alerts::MimeInstalled(ResultText(result)));
+}
+
+void ZavrikApp::UnregisterMIMEType() {
+  alerts_->Go(alerts::MimeDeleted(ResultText(UninstallListMimeType())));
+}
+
+// Ends the event loop only: the windows have been asked already, so no second close.
+void ZavrikApp::Quit() { QCoreApplication::exit(0); }

@@ -1,0 +1,162 @@
+#include "platform/single_instance.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <future>
+
+#include "support/test_support.h"
+
+namespace {
+
+class RecordingHandler : public MessageHandler {
+ public:
+  void MessageReceived(const Message& message) override { received.append(message); }
+  QList<Message> received;
+};
+
+// Leaves a socket file behind with nobody listening, as a crashed instance does.
+void LeaveStaleSocket(const QString& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray name = QFile::encodeName(path);
+  ASSERT_LT(size_t(name.size()), sizeof(address.sun_path));
+  memcpy(address.sun_path, name.constData(), size_t(name.size()));
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  close(fd);
+  ASSERT_TRUE(QFileInfo::exists(path));
+}
+
+// HandTo blocks, so it runs beside the event loop that the listening instance needs.
+SingleInstance::HandOver HandOverInBackground(const QString& socket_path,
+                                              const QStringList& paths) {
+  auto result = std::async(std::launch::async, [socket_path, paths] {
+    return SingleInstance::HandTo(socket_path, paths, 5000);
+  });
+  test_support::WaitUntil(
+      [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+  return result.get();
+}
+
+class SingleInstanceTest : public ::testing::Test {
+ protected:
+  QTemporaryDir folder;
+  QString socket_path = folder.path() + QStringLiteral("/zavrik-test");
+  RecordingHandler handler;
+};
+
+TEST(HandOverFormatTest, RequestsDecodeToThePathsThatWereEncoded) {
+  const QList<QStringList> cases = {
+      {},
+      {QStringLiteral("/a")},
+      {QStringLiteral("/music/track 01.wav"), QStringLiteral("/x/\"quoted\".wav")},
+      {QStringLiteral("/Übung/Straße – ünïcödé.wav"), QStringLiteral("/tmp")},
+  };
+  for (const QStringList& paths : cases) {
+    QStringList decoded = {QStringLiteral("unchanged")};
+    EXPECT_EQ(handover::Decode(handover::Encode(paths), &decoded), handover::DecodeState::Complete);
+    EXPECT_EQ(decoded, paths);
+  }
+}
+
+TEST(HandOverFormatTest, IncompleteRequestsWaitAndMalformedOnesAreRefused) {
+  const QByteArray whole = handover::Encode({QStringLiteral("/a/b.wav"), QStringLiteral("/c")});
+  QStringList paths;
+  for (qsizetype size = 0; size < whole.size(); ++size) {
+    EXPECT_EQ(handover::Decode(whole.left(size), &paths), handover::DecodeState::NeedMore) << size;
+  }
+  const QByteArray too_many = QByteArray::fromHex("ffffffff");
+  const QByteArray too_long = QByteArray::fromHex("00000001ffffffff");
+  const QByteArray empty_path = QByteArray::fromHex("0000000100000000");
+  for (const QByteArray& bad : {too_many, too_long, empty_path, whole + "x"}) {
+    EXPECT_EQ(handover::Decode(bad, &paths), handover::DecodeState::Invalid)
+        << bad.toHex().toStdString();
+  }
+}
+
+TEST_F(SingleInstanceTest, HandedPathsArriveAsOneRefsMessage) {
+  SingleInstance instance(socket_path);
+  instance.SetHandler(&handler);
+  ASSERT_TRUE(instance.Listen());
+  const QStringList paths = {QStringLiteral("/w/a b.wav"), QStringLiteral("/w/liste.zvk")};
+
+  EXPECT_EQ(HandOverInBackground(socket_path, paths), SingleInstance::HandOver::Delivered);
+  ASSERT_TRUE(test_support::WaitUntil([&] { return handler.received.size() == 1; }));
+  EXPECT_EQ(handler.received.at(0).what, command::kRefsReceived);
+  EXPECT_EQ(handler.received.at(0).Refs(QStringLiteral("refs")), paths);
+}
+
+TEST_F(SingleInstanceTest, OnlyOneInstanceListensOnASocket) {
+  SingleInstance first(socket_path);
+  ASSERT_TRUE(first.Listen());
+  SingleInstance second(socket_path);
+  EXPECT_FALSE(second.Listen());
+}
+
+TEST_F(SingleInstanceTest, ASocketLeftByACrashedInstanceDoesNotStopTheNextStart) {
+  LeaveStaleSocket(socket_path);
+  EXPECT_EQ(SingleInstance::HandTo(socket_path, {QStringLiteral("/a")}, 1000),
+            SingleInstance::HandOver::NoInstance);
+
+  SingleInstance instance(socket_path);
+  instance.SetHandler(&handler);
+  ASSERT_TRUE(instance.Listen());
+  EXPECT_EQ(HandOverInBackground(socket_path, {QStringLiteral("/a")}),
+            SingleInstance::HandOver::Delivered);
+  EXPECT_TRUE(test_support::WaitUntil([&] { return handler.received.size() == 1; }));
+}
+
+TEST_F(SingleInstanceTest, WithoutAnInstanceNothingIsHandedOver) {
+  EXPECT_EQ(SingleInstance::HandTo(socket_path, {QStringLiteral("/a")}, 1000),
+            SingleInstance::HandOver::NoInstance);
+}
+
+TEST_F(SingleInstanceTest, AMalformedRequestIsDroppedWithoutAnAnswer) {
+  SingleInstance instance(socket_path);
+  instance.SetHandler(&handler);
+  ASSERT_TRUE(instance.Listen());
+  QLocalSocket socket;
+  socket.connectToServer(socket_path);
+  ASSERT_TRUE(socket.waitForConnected(1000));
+  socket.write(QByteArray::fromHex("00000001ffffffff"));
+  EXPECT_TRUE(test_support::WaitUntil(
+      [&] { return socket.state() == QLocalSocket::UnconnectedState; }, 5000));
+  EXPECT_EQ(socket.bytesAvailable(), 0);
+  EXPECT_TRUE(handler.received.isEmpty());
+}
+
+TEST_F(SingleInstanceTest, ASecondZavrikHandsItsFilesWithAbsolutePathsAndEndsAtOnce) {
+  // The second process finds the instance through its runtime folder.
+  const QString runtime_folder = folder.path() + QStringLiteral("/runtime");
+  ASSERT_TRUE(QDir().mkpath(runtime_folder));
+  QProcess second;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_folder);
+  second.setProcessEnvironment(environment);
+  second.setWorkingDirectory(folder.path());
+
+  SingleInstance instance(runtime_folder + QStringLiteral("/zavrik-") + QString::number(geteuid()));
+  instance.SetHandler(&handler);
+  ASSERT_TRUE(instance.Listen());
+
+  second.start(QStringLiteral(ZAVRIK_PROGRAM_DIR "/zavrik"),
+               {QStringLiteral("song one.wav"), QStringLiteral("/abs/liste.zvk")});
+  ASSERT_TRUE(test_support::WaitUntil([&] { return second.state() == QProcess::NotRunning; }))
+      << "the second zavrik did not end";
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  ASSERT_TRUE(test_support::WaitUntil([&] { return handler.received.size() == 1; }));
+  EXPECT_EQ(handler.received.at(0).Refs(QStringLiteral("refs")),
+            QStringList({folder.path() + QStringLiteral("/song one.wav"),
+                         QStringLiteral("/abs/liste.zvk")}));
+}
+
+}  // namespace
