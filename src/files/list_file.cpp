@@ -7,41 +7,78 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringEncoder>
 #include <cerrno>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "files/list_records.h"
 #include "platform/extended_attributes.h"
 
 namespace {
 
-QByteArray ListFileBytes(const QStringList& entries) {
-  QByteArray bytes;
-  qsizetype size = qsizetype(sizeof(kListFileHeader));
-  for (const QString& entry : entries) size += entry.size() + 3;
-  bytes.reserve(size);
-  bytes.append(kListFileHeader).append('\n');
+constexpr std::size_t kBlockSize = 64 * 1024;
+
+// Writes the header and the records in blocks, so that no buffer as large as the file is
+// needed, and encodes each text straight into the block.
+bool WriteRecords(QIODevice& file, const QStringList& entries) {
+  QStringEncoder utf8(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+  QByteArray block;
+  block.reserve(qsizetype(kBlockSize) + qsizetype(kBlockSize) / 2);
+  block.append(kListFileHeader).append('\n');
   for (const QString& entry : entries) {
-    bytes.append("0;").append(QFile::encodeName(entry)).append('\n');
+    const qsizetype start = block.size();
+    block.resize(start + 3 + utf8.requiredSpace(entry.size()));
+    char* out = block.data() + start;
+    *out++ = '0';
+    *out++ = ';';
+    out = utf8.appendToBuffer(out, entry);
+    *out++ = '\n';
+    block.resize(out - block.constData());
+    if (block.size() >= qsizetype(kBlockSize)) {
+      if (file.write(block) != block.size()) return false;
+      block.resize(0);
+    }
   }
-  return bytes;
+  return file.write(block) == block.size();
 }
 
-// Reads everything the descriptor gives. A read error ends the reading; what came before it
-// is kept.
-std::string ReadAll(int fd, off_t size_hint) {
-  std::string bytes;
-  std::size_t used = 0;
-  bytes.resize(static_cast<std::size_t>(size_hint) + 1);
+void AppendRecords(std::string_view lines, QStringList& entries) {
+  for (const std::string_view record : SplitListRecords(lines)) {
+    entries.append(QString::fromUtf8(record.data(), static_cast<qsizetype>(record.size())));
+  }
+}
+
+// Reads the records block by block: a fresh buffer as large as the file would cost more in
+// page faults than the parsing itself. A read error ends the reading; what came before it is
+// kept.
+QStringList ReadRecords(int fd) {
+  QStringList entries;
+  std::string pending;  // a line that continues in the next block
+  std::vector<char> block(kBlockSize);
   for (;;) {
-    if (used == bytes.size()) bytes.resize(bytes.size() * 2 + 65536);
-    const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+    const ssize_t got = ::read(fd, block.data(), block.size());
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
-    used += static_cast<std::size_t>(got);
+    std::string_view data(block.data(), static_cast<std::size_t>(got));
+    const std::size_t last_newline = data.rfind('\n');
+    if (last_newline == std::string_view::npos) {
+      pending.append(data);
+      continue;
+    }
+    std::string_view complete = data.substr(0, last_newline + 1);
+    if (!pending.empty()) {
+      const std::size_t first_newline = complete.find('\n');
+      pending.append(complete.substr(0, first_newline + 1));
+      AppendRecords(pending, entries);
+      complete.remove_prefix(first_newline + 1);
+    }
+    AppendRecords(complete, entries);
+    pending.assign(data.substr(last_newline + 1));
   }
-  bytes.resize(used);
-  return bytes;
+  AppendRecords(pending, entries);
+  return entries;
 }
 
 }  // namespace
@@ -50,9 +87,8 @@ ListSaveResult SaveListFile(const QString& path, const QStringList& entries) {
   // QSaveFile would write a temporary file beside a folder and only fail on the rename.
   if (QFileInfo(path).isDir()) return ListSaveResult::OpenError;
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return ListSaveResult::OpenError;
-  const QByteArray bytes = ListFileBytes(entries);
-  if (file.write(bytes) != bytes.size() || !file.flush()) {
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return ListSaveResult::OpenError;
+  if (!WriteRecords(file, entries)) {
     file.cancelWriting();
     return ListSaveResult::WriteError;
   }
@@ -70,13 +106,7 @@ std::optional<QStringList> ReadListFile(const QString& path) {
     ::close(fd);
     return std::nullopt;
   }
-  const std::string bytes = ReadAll(fd, S_ISREG(info.st_mode) ? info.st_size : 0);
+  QStringList entries = ReadRecords(fd);
   ::close(fd);
-  const std::vector<std::string_view> records = SplitListRecords(bytes);
-  QStringList entries;
-  entries.reserve(static_cast<qsizetype>(records.size()));
-  for (const std::string_view record : records) {
-    entries.append(QString::fromUtf8(record.data(), static_cast<qsizetype>(record.size())));
-  }
   return entries;
 }
