@@ -1,9 +1,11 @@
 #include "encode/zavrik_launch.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -64,9 +66,14 @@ class LaunchTest : public testing::Test {
                      });
   }
 
+  // A failed test must not leave programs running. A pid without its notice is not collected
+  // yet, so it cannot have been reused by another process.
   void TearDown() override {
     for (pid_t pid : started_) {
-      if (EndsOf(pid) == 0) KillProcessGroup(pid);
+      if (EndsOf(pid) > 0) continue;
+      KillProcessGroup(pid);
+      kill(pid, SIGKILL);
+      WaitForEnd(pid);
     }
   }
 
@@ -158,11 +165,36 @@ INSTANTIATE_TEST_SUITE_P(
         WordsCase{"ThousandWords", NumberedWords(1000), NumberedWords(1000)}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 
+// Replaces this process's stdin while it lives, so that a program that inherited it would tell.
+class StdinReplacement {
+ public:
+  explicit StdinReplacement(const QString& path)
+      : saved_(dup(STDIN_FILENO)),
+        file_(open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    if (saved_ >= 0 && file_ >= 0) dup2(file_, STDIN_FILENO);
+  }
+  ~StdinReplacement() {
+    if (saved_ >= 0) dup2(saved_, STDIN_FILENO);
+    close(saved_);
+    close(file_);
+  }
+  StdinReplacement(const StdinReplacement&) = delete;
+  StdinReplacement& operator=(const StdinReplacement&) = delete;
+
+ private:
+  int saved_;
+  int file_;
+};
+
 TEST_F(LaunchTest, TheProgramLeadsItsOwnGroupWithStdinFromDevNull) {
   const QString facts = PathInDirectory(QStringLiteral("facts"));
   qputenv("ZAVRIK_RECORD_ARGS_FILE", QFile::encodeName(PathInDirectory(QStringLiteral("args"))));
   qputenv("ZAVRIK_RECORD_FACTS_FILE", QFile::encodeName(facts));
-  const pid_t pid = LaunchAndWatch(Program("record_args"), {});
+  pid_t pid = -1;
+  {
+    const StdinReplacement stdin_replacement(PathInDirectory(QStringLiteral("stdin")));
+    pid = LaunchAndWatch(Program("record_args"), {});
+  }
   ASSERT_TRUE(WaitForEnd(pid));
   qunsetenv("ZAVRIK_RECORD_FACTS_FILE");
   EXPECT_EQ(ReadAll(facts), "stdin=/dev/null\nown_group=yes\n");
@@ -297,7 +329,8 @@ TEST_F(LaunchTest, DeletingTheWatcherWhileAProgramRunsIsSafe) {
   watcher->Watch(pid, Program("end_as"));
   watcher.reset();
   KillProcessGroup(pid);
-  EXPECT_EQ(waitpid(pid, nullptr, 0), pid);
+  kill(pid, SIGKILL);
+  EXPECT_TRUE(test_support::WaitUntil([pid] { return waitpid(pid, nullptr, WNOHANG) == pid; }));
 }
 
 TEST_F(LaunchTest, KillingTheGroupAlsoEndsTheProgramsChild) {
