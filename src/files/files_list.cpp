@@ -3,7 +3,6 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QPushButton>
 
@@ -149,9 +148,7 @@ void FilesList::Save(const QString& path) {
 }
 
 void FilesList::Open(const QString& path) {
-  // A folder opens for reading on Linux but holds no list: it counts as a file not opened.
-  const std::optional<QStringList> records =
-      QFileInfo(path).isDir() ? std::nullopt : ReadListFile(path);
+  const std::optional<QStringList> records = ReadListFile(path);
   if (!records) {
     if (alerts_) alerts_->Go(alerts::OpenOpenError());
     return;

@@ -1,0 +1,150 @@
+#include "platform/file_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "app/settings.h"
+#include "files/files_list.h"
+#include "files/files_view.h"
+#include "files_recorders.h"
+#include "support/test_support.h"
+
+namespace {
+
+class FilePanelTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid());
+    root_ = QDir(folder_.path()).canonicalPath();
+    Touch("a.wav");
+    Touch("b.wav");
+    ASSERT_TRUE(QFile::link(root_ + "/a.wav", root_ + "/link.wav"));
+    ASSERT_TRUE(QDir(root_).mkdir("out"));
+  }
+
+  void Touch(const QString& name) {
+    QFile file(root_ + '/' + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+
+  // Chooses `names` in the shown dialog and confirms, as the user would.
+  void Choose(FilePanel& panel, const QStringList& names) {
+    panel.Show();
+    QFileDialog* dialog = panel.Dialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(dialog->isVisible());
+    dialog->setDirectory(root_);
+    QStringList quoted;
+    for (const QString& name : names) quoted.append('"' + name + '"');
+    dialog->selectFile(names.size() == 1 ? root_ + '/' + names.first() : quoted.join(' '));
+    // Through QDialog, where accept() is public; the file dialog's own checks still run.
+    static_cast<QDialog*>(dialog)->accept();
+  }
+
+  QTemporaryDir folder_;
+  QString root_;
+  RecordingHandler application_;
+  RecordingAlerts alerts_;
+  Settings settings_;
+};
+
+TEST_F(FilePanelTest, SavePanelSendsTheFolderAndTheName) {
+  FilesList list(&application_, &alerts_, &settings_);
+  Choose(*list.SavePanel(), {"neue Liste.zvk"});
+  ASSERT_EQ(application_.messages.size(), 1u);
+  const Message& message = application_.messages.front();
+  EXPECT_EQ(message.what, command::kSavePanel);
+  EXPECT_EQ(message.FindRef("directory"), root_);
+  EXPECT_EQ(message.FindString("name"), QStringLiteral("neue Liste.zvk"));
+  EXPECT_FALSE(list.SavePanel()->Dialog()->isVisible());
+}
+
+TEST_F(FilePanelTest, OpenPanelSendsTheChosenFileWithLinksFollowed) {
+  FilesList list(&application_, &alerts_, &settings_);
+  Choose(*list.OpenPanel(), {"link.wav"});
+  ASSERT_EQ(application_.messages.size(), 1u);
+  EXPECT_EQ(application_.messages.front().what, command::kOpenPanel);
+  EXPECT_EQ(application_.messages.front().Refs("refs"), QStringList({root_ + "/a.wav"}));
+}
+
+TEST_F(FilePanelTest, PanelsCarryTheirTitlesAndLabels) {
+  FilesList list(&application_, &alerts_, &settings_);
+  RecordingHandler window;
+  QPushButton encode;
+  FilesView view(&encode, &window, &application_, &alerts_, &settings_);
+  struct Expected {
+    FilePanel* panel;
+    QString title, accept, reject;
+    QFileDialog::FileMode mode;
+  };
+  view.add_files_panel->SetCancelButtonLabel(QStringLiteral("Schließen"));
+  for (const Expected& e : {Expected{list.SavePanel(), "Liste speichern", "Speichern", "Abbrechen",
+                                     QFileDialog::AnyFile},
+                            Expected{list.OpenPanel(), "Liste öffnen", "Öffnen", "Abbrechen",
+                                     QFileDialog::ExistingFile},
+                            Expected{view.add_files_panel, "Dateien hinzfügen", "Hinzufügen",
+                                     "Schließen", QFileDialog::ExistingFiles}}) {
+    e.panel->Show();
+    QFileDialog* dialog = e.panel->Dialog();
+    EXPECT_EQ(dialog->windowTitle(), e.title);
+    EXPECT_EQ(dialog->labelText(QFileDialog::Accept), e.accept);
+    EXPECT_EQ(dialog->labelText(QFileDialog::Reject), e.reject);
+    EXPECT_EQ(dialog->fileMode(), e.mode);
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_TRUE(dialog->isModal());
+    dialog->reject();
+  }
+}
+
+TEST_F(FilePanelTest, AddFilesPanelSendsEveryChosenFileAndCanStayOpen) {
+  RecordingHandler window;
+  QPushButton encode;
+  FilesView view(&encode, &window, &application_, &alerts_, &settings_);
+  view.add_files_panel->SetHideWhenDone(false);
+  Choose(*view.add_files_panel, {"a.wav", "b.wav"});
+  ASSERT_EQ(application_.messages.size(), 1u);
+  EXPECT_EQ(application_.messages.front().what, command::kRefsReceived);
+  EXPECT_EQ(application_.messages.front().Refs("refs"),
+            QStringList({root_ + "/a.wav", root_ + "/b.wav"}));
+  EXPECT_TRUE(view.add_files_panel->Dialog()->isVisible());
+
+  view.add_files_panel->SetHideWhenDone(true);
+  Choose(*view.add_files_panel, {"b.wav"});
+  EXPECT_EQ(application_.messages.size(), 2u);
+  EXPECT_FALSE(view.add_files_panel->Dialog()->isVisible());
+}
+
+TEST_F(FilePanelTest, DirectoryPanelSendsTheFolderAndItsSubCode) {
+  FilePanel::Setup setup;
+  setup.mode = FilePanel::Mode::OpenDirectory;
+  setup.what = command::kEncoderOptions;
+  setup.title = QStringLiteral("Verzeichnis");
+  setup.accept_label = QStringLiteral("Auswählen");
+  setup.int_field = QStringLiteral("encoder_what");
+  setup.int_value = int32_t(command::kOutputDirPanel);
+  FilePanel panel(setup, &application_);
+  Choose(panel, {"out"});
+  ASSERT_EQ(application_.messages.size(), 1u);
+  const Message& message = application_.messages.front();
+  EXPECT_EQ(message.Refs("refs"), QStringList({root_ + "/out"}));
+  EXPECT_EQ(message.FindInt32("encoder_what"), int32_t(command::kOutputDirPanel));
+  EXPECT_EQ(panel.Dialog()->fileMode(), QFileDialog::Directory);
+}
+
+TEST_F(FilePanelTest, PanelThatKeepsLinksSendsTheLinkItself) {
+  FilePanel::Setup setup;
+  setup.mode = FilePanel::Mode::OpenFile;
+  setup.what = command::kEncoderPathPanel;
+  setup.resolve_symlinks = false;
+  FilePanel panel(setup, &application_);
+  Choose(panel, {"link.wav"});
+  ASSERT_EQ(application_.messages.size(), 1u);
+  EXPECT_EQ(application_.messages.front().Refs("refs"), QStringList({root_ + "/link.wav"}));
+}
+
+}  // namespace

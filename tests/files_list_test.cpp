@@ -1,0 +1,321 @@
+#include "files/files_list.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/settings.h"
+#include "files/list_file.h"
+#include "files_recorders.h"
+
+namespace {
+
+QStringList Entries(const FilesList& list) {
+  QStringList texts;
+  for (int i = 0; i < list.CountItems(); ++i) texts.append(list.ItemText(i));
+  return texts;
+}
+
+class FilesListTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    list_ = std::make_unique<FilesList>(&application_, &alerts_, &settings_);
+    for (QPushButton* button : {&remove_, &encode_, &move_up_, &move_down_}) {
+      button->setEnabled(false);
+    }
+    list_->SetButtons(&remove_, &encode_, &move_up_, &move_down_);
+  }
+
+  void Fill(int count) {
+    for (int i = 0; i < count; ++i) list_->AddFile(QStringLiteral("/music/%1.wav").arg(i));
+  }
+
+  void Select(const std::vector<int>& rows) {
+    QItemSelection selection;
+    for (int row : rows) {
+      const QModelIndex index = list_->model()->index(row, 0);
+      selection.select(index, index);
+    }
+    list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+  }
+
+  std::vector<int> SelectedRows() const {
+    std::vector<int> rows;
+    for (int row = 0; row < list_->CountItems(); ++row) {
+      if (list_->selectionModel()->isRowSelected(row)) rows.push_back(row);
+    }
+    return rows;
+  }
+
+  struct Buttons {
+    bool remove, move_up, move_down;
+    bool operator==(const Buttons&) const = default;
+  };
+  Buttons ButtonStates() const {
+    return {remove_.isEnabled(), move_up_.isEnabled(), move_down_.isEnabled()};
+  }
+
+  QString WriteFile(const QString& name, const QByteArray& bytes) {
+    const QString path = folder_.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+  }
+
+  QTemporaryDir folder_;
+  RecordingHandler application_;
+  RecordingAlerts alerts_;
+  Settings settings_;
+  QPushButton remove_, encode_, move_up_, move_down_;
+  std::unique_ptr<FilesList> list_;
+};
+
+struct SelectionCase {
+  const char* name;
+  int entries;
+  std::vector<int> selected;
+  bool remove, move_up, move_down;
+};
+
+class ButtonRulesTest : public FilesListTest, public testing::WithParamInterface<SelectionCase> {};
+
+TEST_P(ButtonRulesTest, FollowTheSelection) {
+  const SelectionCase& c = GetParam();
+  Fill(c.entries);
+  Select(c.selected);
+  EXPECT_EQ(ButtonStates(), (Buttons{c.remove, c.move_up, c.move_down}));
+  // The selection never touches the encode button.
+  EXPECT_EQ(encode_.isEnabled(), c.entries > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, ButtonRulesTest,
+    testing::Values(SelectionCase{"EmptyList", 0, {}, false, false, false},
+                    SelectionCase{"NothingSelected", 5, {}, false, false, false},
+                    SelectionCase{"OnlyEntry", 1, {0}, true, false, false},
+                    SelectionCase{"FirstEntry", 5, {0}, true, false, true},
+                    SelectionCase{"LastEntry", 5, {4}, true, true, false},
+                    SelectionCase{"MiddleEntry", 5, {2}, true, true, true},
+                    SelectionCase{"TwoEntries", 5, {1, 3}, true, false, false},
+                    SelectionCase{"Everything", 3, {0, 1, 2}, true, false, false}),
+    [](const testing::TestParamInfo<SelectionCase>& case_info) { return case_info.param.name; });
+
+struct MoveCase {
+  const char* name;
+  std::vector<int> selected;
+  bool up;
+  std::vector<int> order;  // original indexes of the entries afterwards
+  std::vector<int> selected_after;
+};
+
+class MoveRulesTest : public FilesListTest, public testing::WithParamInterface<MoveCase> {};
+
+TEST_P(MoveRulesTest, MoveOnlyASingleEntryThatCanMove) {
+  const MoveCase& c = GetParam();
+  Fill(5);
+  Select(c.selected);
+  c.up ? list_->MoveUp() : list_->MoveDown();
+  QStringList expected;
+  for (int original : c.order) expected.append(QStringLiteral("/music/%1.wav").arg(original));
+  EXPECT_EQ(Entries(*list_), expected);
+  EXPECT_EQ(SelectedRows(), c.selected_after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Selections, MoveRulesTest,
+    testing::Values(MoveCase{"UpFromIndexThree", {3}, true, {0, 1, 3, 2, 4}, {2}},
+                    MoveCase{"DownFromIndexOne", {1}, false, {0, 2, 1, 3, 4}, {2}},
+                    MoveCase{"UpFromTheFirst", {0}, true, {0, 1, 2, 3, 4}, {0}},
+                    MoveCase{"DownFromTheLast", {4}, false, {0, 1, 2, 3, 4}, {4}},
+                    MoveCase{"UpWithTwoSelected", {1, 2}, true, {0, 1, 2, 3, 4}, {1, 2}},
+                    MoveCase{"DownWithNoneSelected", {}, false, {0, 1, 2, 3, 4}, {}}),
+    [](const testing::TestParamInfo<MoveCase>& case_info) { return case_info.param.name; });
+
+TEST_F(FilesListTest, MovingUpFromIndexThreeOfFiveLeavesBothMoveButtonsEnabled) {
+  Fill(5);
+  Select({3});
+  list_->MoveUp();
+  EXPECT_EQ(ButtonStates(), (Buttons{true, true, true}));
+}
+
+TEST_F(FilesListTest, RemovingAPartialSelectionKeepsTheOrderOfTheRest) {
+  Fill(6);
+  Select({0, 2, 3});
+  list_->RemoveFiles();
+  EXPECT_EQ(Entries(*list_), QStringList({"/music/1.wav", "/music/4.wav", "/music/5.wav"}));
+  EXPECT_TRUE(encode_.isEnabled());
+  EXPECT_EQ(ButtonStates(), (Buttons{false, false, false}));
+}
+
+TEST_F(FilesListTest, RemovingAScatteredSelectionOfALongListKeepsTheOrderOfTheRest) {
+  Fill(1000);
+  std::vector<int> every_third;
+  QStringList expected;
+  for (int i = 0; i < 1000; ++i) {
+    if (i % 3 == 0) {
+      every_third.push_back(i);
+    } else {
+      expected.append(QStringLiteral("/music/%1.wav").arg(i));
+    }
+  }
+  Select(every_third);
+  list_->RemoveFiles();
+  EXPECT_EQ(Entries(*list_), expected);
+}
+
+TEST_F(FilesListTest, RemovingEverythingDisablesEncodeRemoveAndMove) {
+  Fill(3);
+  Select({0, 1, 2});
+  list_->RemoveFiles();
+  EXPECT_EQ(list_->CountItems(), 0);
+  EXPECT_FALSE(encode_.isEnabled());
+  EXPECT_EQ(ButtonStates(), (Buttons{false, false, false}));
+}
+
+TEST_F(FilesListTest, RemovingOrClearingAnEmptyListDisablesEncode) {
+  for (auto operation : {&FilesList::RemoveFiles, &FilesList::Clear}) {
+    encode_.setEnabled(true);
+    (list_.get()->*operation)();
+    EXPECT_FALSE(encode_.isEnabled());
+  }
+}
+
+TEST_F(FilesListTest, EverySuccessfulAdditionEnablesEncodeAndAFailedOneDoesNot) {
+  EXPECT_FALSE(list_->AddItem("/far.wav", 3));
+  EXPECT_FALSE(list_->AddItems({}));
+  EXPECT_FALSE(encode_.isEnabled());
+  EXPECT_TRUE(list_->AddItem("/a.wav", 0));
+  EXPECT_TRUE(encode_.isEnabled());
+  list_->Clear();
+  list_->AddFile("/a.wav");
+  list_->AddFile("/a.wav");
+  EXPECT_TRUE(encode_.isEnabled());
+  EXPECT_EQ(Entries(*list_), QStringList({"/a.wav", "/a.wav"}));
+}
+
+TEST_F(FilesListTest, AddingBelowASelectedLastEntryEnablesMoveDown) {
+  Fill(2);
+  Select({1});
+  EXPECT_FALSE(move_down_.isEnabled());
+  list_->AddFile("/new.wav");
+  EXPECT_TRUE(move_down_.isEnabled());
+}
+
+// Feeds a drag through the view, as a drag from a file manager enters and ends: Qt delivers
+// the drop only to the widget that accepted the drag.
+bool Drop(FilesList& list, const QMimeData& data) {
+  const QPoint inside(5, 5);
+  QDragEnterEvent enter(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(list.viewport(), &enter);
+  QDropEvent drop(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(list.viewport(), &drop);
+  return enter.isAccepted() && drop.isAccepted();
+}
+
+TEST_F(FilesListTest, ADropOfThreeUrlsAppendsThemInOrderFollowingLinks) {
+  const QString root = QDir(folder_.path()).canonicalPath();
+  WriteFile("a.wav", {});
+  WriteFile("list.zvk", "# Generated by Zavrik 1.2a\n0;/x.wav\n");
+  ASSERT_TRUE(QFile::link(root + "/a.wav", root + "/link.wav"));
+  ASSERT_TRUE(QDir(root).mkdir("folder"));
+  list_->AddFile("/before.wav");
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(root + "/link.wav"), QUrl::fromLocalFile(root + "/folder"),
+                QUrl::fromLocalFile(root + "/list.zvk")});
+  EXPECT_TRUE(Drop(*list_, data));
+  EXPECT_EQ(Entries(*list_),
+            QStringList({"/before.wav", root + "/a.wav", root + "/folder", root + "/list.zvk"}));
+  EXPECT_TRUE(encode_.isEnabled());
+}
+
+TEST_F(FilesListTest, ADropWithoutLocalFilesAddsNothing) {
+  QMimeData text;
+  text.setText(QStringLiteral("/music/a.wav"));
+  EXPECT_FALSE(Drop(*list_, text));
+  QMimeData remote;
+  remote.setUrls({QUrl("https://example.org/a.wav"), QUrl::fromLocalFile("/no/such/file.wav")});
+  Drop(*list_, remote);
+  EXPECT_EQ(list_->CountItems(), 0);
+  EXPECT_FALSE(encode_.isEnabled());
+}
+
+TEST_F(FilesListTest, OpeningAFileThatCannotBeReadChangesNothing) {
+  for (const QString& path : {folder_.filePath("missing.zvk"), folder_.path()}) {
+    Fill(2);
+    Select({1});
+    alerts_.ids.clear();
+    QSignalSpy tab_requests(list_.get(), &FilesList::ListFileRead);
+    list_->Open(path);
+    EXPECT_EQ(alerts_.ids, QStringList({"OpenOpenError"})) << path.toStdString();
+    EXPECT_EQ(list_->CountItems(), 2);
+    EXPECT_EQ(SelectedRows(), std::vector<int>({1}));
+    EXPECT_EQ(ButtonStates(), (Buttons{true, true, false}));
+    EXPECT_EQ(tab_requests.count(), 0);
+    list_->Clear();
+  }
+}
+
+struct OpenCase {
+  const char* name;
+  bool dont_clear_on_open;
+  QByteArray file;
+  QStringList expected;
+  bool encode_enabled;  // encode starts disabled with the entry "/old.wav" in the list
+};
+
+class OpenTest : public FilesListTest, public testing::WithParamInterface<OpenCase> {};
+
+TEST_P(OpenTest, FillsTheListFromTheFile) {
+  const OpenCase& c = GetParam();
+  settings_.dont_clear_on_open = c.dont_clear_on_open;
+  list_->AddFile("/old.wav");
+  Select({0});
+  encode_.setEnabled(false);
+  QSignalSpy tab_requests(list_.get(), &FilesList::ListFileRead);
+  list_->Open(WriteFile("list.zvk", c.file));
+  EXPECT_EQ(Entries(*list_), c.expected);
+  EXPECT_EQ(encode_.isEnabled(), c.encode_enabled);
+  EXPECT_EQ(tab_requests.count(), 1);
+  EXPECT_TRUE(alerts_.ids.isEmpty());
+  // Whatever was selected before, the buttons fit the list afterwards.
+  EXPECT_EQ(remove_.isEnabled(), !SelectedRows().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, OpenTest,
+    testing::Values(
+        OpenCase{"Clearing", false, "# h\n0;/a.wav\n0;/b.wav\n", {"/a.wav", "/b.wav"}, true},
+        OpenCase{
+            "Appending", true, "0;/a.wav\n0;/old.wav\n", {"/old.wav", "/a.wav", "/old.wav"}, true},
+        OpenCase{"ClearingWithoutRecords", false, "# h\n", {}, false},
+        OpenCase{"AppendingWithoutRecords", true, "# h\n", {"/old.wav"}, false}),
+    [](const testing::TestParamInfo<OpenCase>& case_info) { return case_info.param.name; });
+
+TEST_F(FilesListTest, SavedListOpensWithTheSameEntries) {
+  const QStringList entries = {"/music/a b.wav", " /lead space.wav", "/x;y.wav", "/ü.wav"};
+  list_->AddItems(entries);
+  const QString path = folder_.filePath("saved.zvk");
+  list_->Save(path);
+  list_->Clear();
+  list_->Open(path);
+  EXPECT_EQ(Entries(*list_), entries);
+  EXPECT_TRUE(alerts_.ids.isEmpty());
+}
+
+TEST_F(FilesListTest, SavingWhereNoFileCanBeMadeRaisesSaveOpenError) {
+  Fill(1);
+  list_->Save(folder_.filePath("no-such-folder/list.zvk"));
+  list_->Save(folder_.path());
+  EXPECT_EQ(alerts_.ids, QStringList({"SaveOpenError", "SaveOpenError"}));
+  EXPECT_EQ(list_->CountItems(), 1);
+}
+
+}  // namespace
