@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -222,6 +223,10 @@ TEST_F(ListFileTest, AReadOnlyFolderKeepsTheOldFile) {
 TEST_F(ListFileTest, WhatCannotBeOpenedReadsNothing) {
   EXPECT_FALSE(ReadListFile(PathOf("fehlt.zvk")).has_value());
   EXPECT_FALSE(ReadListFile(folder_.path()).has_value());
+  // Neither blocks nor runs forever.
+  ASSERT_EQ(mkfifo(QFile::encodeName(PathOf("rohr")).constData(), 0600), 0);
+  EXPECT_FALSE(ReadListFile(PathOf("rohr")).has_value());
+  EXPECT_FALSE(ReadListFile(QStringLiteral("/dev/zero")).has_value());
 }
 
 }  // namespace

@@ -99,10 +99,12 @@ ListSaveResult SaveListFile(const QString& path, const QStringList& entries) {
 }
 
 std::optional<QStringList> ReadListFile(const QString& path) {
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  // Only regular files: a pipe would block the caller until a writer comes, and a device such
+  // as /dev/zero never ends.
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
     return std::nullopt;
   }
