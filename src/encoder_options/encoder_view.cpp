@@ -1,0 +1,159 @@
+#include "encoder_options/encoder_view.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>  // completes the panel's dialog pointer
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "platform/file_panel.h"
+#include "platform/message_post.h"
+#include "platform/utf8_limit_validator.h"
+
+namespace {
+constexpr qsizetype kOutputDirBytes = 1024;
+constexpr qsizetype kExtraParamBytes = 128;
+
+// A radio menu whose position 1 is a separator, so positions count as the option string does.
+QComboBox* RadioMenu(const QString& name, const QStringList& items, QWidget* parent) {
+  auto* menu = new QComboBox(parent);
+  menu->setObjectName(name);
+  menu->addItem(QStringLiteral("Standard"));
+  menu->addItems(items);
+  menu->insertSeparator(1);
+  menu->setCurrentIndex(0);
+  return menu;
+}
+
+QStringList BitrateLabels() {
+  QStringList labels;
+  for (int bitrate : kBitrateTable) labels << QStringLiteral("%1 kbps").arg(bitrate);
+  return labels;
+}
+
+QLabel* FieldLabel(const QString& text, QWidget* buddy, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setBuddy(buddy);
+  return label;
+}
+}  // namespace
+
+EncoderView::EncoderView(MessageHandler* window, MessageHandler* application, QWidget* parent)
+    : QWidget(parent) {
+  setObjectName(QStringLiteral("Gogo-Optionen"));
+
+  FilePanel::Setup panel_setup;
+  panel_setup.mode = FilePanel::Mode::OpenDirectory;
+  panel_setup.what = command::kEncoderOptions;
+  panel_setup.title = QStringLiteral("Ausgabeverzeichnis auswählen");
+  panel_setup.accept_label = QStringLiteral("Auswählen");
+  panel_setup.cancel_label = QStringLiteral("Abbrechen");
+  panel_setup.int_field = QStringLiteral("encoder_what");
+  panel_setup.int_value = int32_t(command::kOutputDirPanel);
+  directory_panel = new FilePanel(panel_setup, application, this);
+
+  // A menu field is its label and its menu, side by side.
+  bitrate_field = new QWidget(this);
+  bitrate_field->setObjectName(QStringLiteral("BitRateField"));
+  bitrate_menu = RadioMenu(QStringLiteral("BitRate"), BitrateLabels(), bitrate_field);
+  output_mode_field = new QWidget(this);
+  output_mode_field->setObjectName(QStringLiteral("OutputModeField"));
+  output_mode_menu =
+      RadioMenu(QStringLiteral("OutputMode"),
+                {QStringLiteral("Mono"), QStringLiteral("Stereo"), QStringLiteral("Joint Stereo")},
+                output_mode_field);
+
+  disable_psycho = new QCheckBox(QStringLiteral("Psycho-akustisches Modell deaktivieren"), this);
+  disable_psycho->setObjectName(QStringLiteral("DisablePsycho"));
+  delete_wave = new QCheckBox(QStringLiteral("Wave-Dateien nach dem Kodieren löschen"), this);
+  delete_wave->setObjectName(QStringLiteral("DeleteWave"));
+
+  output_dir_button = new QPushButton(QStringLiteral("Suchen..."), this);
+  output_dir_button->setObjectName(QStringLiteral("OutputDirButton"));
+  output_dir_text = new QLineEdit(this);
+  output_dir_text->setObjectName(QStringLiteral("OutputDirText"));
+  LimitUtf8Bytes(output_dir_text, kOutputDirBytes);
+  extra_param = new QLineEdit(this);
+  extra_param->setObjectName(QStringLiteral("ExtraParam"));
+  LimitUtf8Bytes(extra_param, kExtraParamBytes);
+
+  // Each row is a label and its field; the labels share one width so the fields line up.
+  auto* bitrate_label = FieldLabel(QStringLiteral("Bitrate:"), bitrate_menu, bitrate_field);
+  auto* mode_label =
+      FieldLabel(QStringLiteral("Ausgabemodus:"), output_mode_menu, output_mode_field);
+  auto* dir_label = FieldLabel(QStringLiteral("Ausgabeverzeichnis:"), output_dir_text, this);
+  auto* extra_label = FieldLabel(QStringLiteral("Zusätzliche Parameter:"), extra_param, this);
+  int label_width = 0;
+  for (QLabel* label : {bitrate_label, mode_label, dir_label, extra_label}) {
+    label_width = std::max(label_width, label->sizeHint().width());
+  }
+  for (QLabel* label : {bitrate_label, mode_label, dir_label, extra_label}) {
+    label->setFixedWidth(label_width);
+  }
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  const auto add_row = [layout](QWidget* container, std::initializer_list<QWidget*> widgets,
+                                bool stretch_after) {
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* widget : widgets) row->addWidget(widget);
+    if (stretch_after) row->addStretch();
+    if (container == nullptr) {
+      layout->addLayout(row);
+    } else {
+      container->setLayout(row);
+      layout->addWidget(container);
+    }
+  };
+  add_row(bitrate_field, {bitrate_label, bitrate_menu}, true);
+  add_row(output_mode_field, {mode_label, output_mode_menu}, true);
+  layout->addWidget(disable_psycho);
+  layout->addWidget(delete_wave);
+  add_row(nullptr, {dir_label, output_dir_text, output_dir_button}, false);
+  add_row(nullptr, {extra_label, extra_param}, false);
+  layout->addStretch();
+
+  connect(output_dir_button, &QPushButton::clicked, this, [this, window] {
+    Message browse(command::kEncoderOptions);
+    browse.AddInt32(QStringLiteral("encoder_what"), int32_t(command::kBrowseOutputDir));
+    PostMessage(output_dir_button, window, browse);
+  });
+}
+
+void EncoderView::MessageReceived(const Message& message) {
+  const std::optional<int32_t> encoder_what = message.FindInt32(QStringLiteral("encoder_what"));
+  if (!encoder_what) return;
+  if (uint32_t(*encoder_what) == command::kBrowseOutputDir) {
+    directory_panel->Show();
+  } else if (uint32_t(*encoder_what) == command::kOutputDirPanel) {
+    TakeDirectory(message);
+  }
+}
+
+void EncoderView::TakeDirectory(const Message& message) {
+  const std::optional<QString> chosen = message.FindRef(QStringLiteral("refs"));
+  if (!chosen) return;
+  // Links are followed: the encoder writes into the folder the link points at.
+  const QFileInfo info(*chosen);
+  const QString canonical = info.canonicalFilePath();
+  output_dir_text->setText(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
+}
+
+EncoderOptionValues EncoderView::Values() const {
+  return {.bitrate_position = bitrate_menu->currentIndex(),
+          .mode_position = output_mode_menu->currentIndex(),
+          .disable_psycho = disable_psycho->isChecked(),
+          .delete_wave = delete_wave->isChecked(),
+          .output_directory = output_dir_text->text(),
+          .extra_parameters = extra_param->text()};
+}
+
+QString EncoderView::OptionsBefore() const { return OptionsBeforeText(Values()); }
+
+QString EncoderView::OptionsAfter() const { return OptionsAfterText(); }

@@ -1,0 +1,234 @@
+#include "window/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+#include "encode/progress_window.h"
+#include "files/files_list.h"
+#include "files/list_file.h"
+#include "support/recording_handler.h"
+#include "support/test_support.h"
+#include "window/tab_view.h"
+
+namespace {
+
+// The real window with its command handler replaced by a recorder.
+class RecordingMainWindow : public MainWindow {
+ public:
+  RecordingMainWindow(const QString& list_path, Settings* settings_record,
+                      AlertPresenter* alert_presenter, MessageHandler* application_handler)
+      : MainWindow(list_path, settings_record, alert_presenter, application_handler) {}
+  void MessageReceived(const Message& message) override { received.MessageReceived(message); }
+  RecordingHandler received;
+};
+
+class AnswerFirst : public AlertPresenter {
+ public:
+  int Go(const Alert& alert) override {
+    shown.append(alert.id);
+    return 0;
+  }
+  QStringList shown;
+};
+
+struct Fixture {
+  explicit Fixture(const QString& list_path = {})
+      : window(std::make_unique<RecordingMainWindow>(list_path, &settings, &alerts, &application)) {
+  }
+  Settings settings{QStringLiteral("/usr/bin/gogo"), false, false, true};
+  AnswerFirst alerts;
+  RecordingHandler application;
+  std::unique_ptr<RecordingMainWindow> window;
+};
+
+void TriggerMenuItem(MainWindow& window, const QString& menu_title, const QString& item_text) {
+  for (QAction* menu_action : window.menu_bar->actions()) {
+    if (menu_action->text() != menu_title) continue;
+    for (QAction* item : menu_action->menu()->actions()) {
+      if (item->text() == item_text) {
+        item->trigger();
+        return;
+      }
+    }
+  }
+  FAIL() << "no menu item " << item_text.toStdString();
+}
+
+void Click(MainWindow& window, const char* name) {
+  auto* button = window.findChild<QAbstractButton*>(QLatin1String(name));
+  ASSERT_NE(button, nullptr) << name;
+  button->setEnabled(true);
+  button->click();
+}
+
+struct ControlCase {
+  const char* name;
+  std::function<void(MainWindow&)> use;
+  uint32_t expected;
+  bool to_application;
+};
+
+class MainWindowControlTest : public ::testing::TestWithParam<ControlCase> {};
+
+TEST_P(MainWindowControlTest, DeliversItsCommandToItsHandler) {
+  const ControlCase& c = GetParam();
+  Fixture fixture;
+  c.use(*fixture.window);
+  RecordingHandler& target = c.to_application ? fixture.application : fixture.window->received;
+  RecordingHandler& other = c.to_application ? fixture.window->received : fixture.application;
+  ASSERT_TRUE(test_support::WaitUntil([&] { return !target.messages.isEmpty(); }, 5000));
+  EXPECT_EQ(target.Codes(), QList<uint32_t>{c.expected});
+  EXPECT_TRUE(other.messages.isEmpty());
+}
+
+const auto kMenu = [](const char* menu, const char* item) {
+  return [menu, item](MainWindow& window) {
+    TriggerMenuItem(window, QString::fromUtf8(menu), QString::fromUtf8(item));
+  };
+};
+const auto kClick = [](const char* name) {
+  return [name](MainWindow& window) { Click(window, name); };
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, MainWindowControlTest,
+    ::testing::Values(
+        ControlCase{"MenuNew", kMenu("Liste", "Neu"), command::kNewList, false},
+        ControlCase{"MenuSave", kMenu("Liste", "Speichern..."), command::kSaveList, false},
+        ControlCase{"MenuOpen", kMenu("Liste", "Öffnen..."), command::kOpenList, false},
+        ControlCase{"MenuQuit", kMenu("Liste", "Beenden"), command::kClose, false},
+        ControlCase{"MenuReadme", kMenu("Hilfe", "Liesmich"), command::kReadme, false},
+        ControlCase{"MenuAboutGoesToTheApplication", kMenu("Hilfe", "Über..."),
+                    command::kAboutRequested, true},
+        ControlCase{"CloseButton", kClick("CloseButton"), command::kClose, false},
+        ControlCase{"EncodeButton", kClick("EncodeButton"), command::kEncode, false},
+        ControlCase{"SkipFile", kClick("SkipFile"), command::kSkip, false},
+        ControlCase{"StopEncoding", kClick("StopEncoding"), command::kStop, false},
+        ControlCase{"OutputDirButton", kClick("OutputDirButton"), command::kEncoderOptions, false},
+        ControlCase{"SetEncoderLocation", kClick("SetEncoderLocation"), command::kLocateEncoder,
+                    false},
+        ControlCase{"DontCloseOnAdd", kClick("DontCloseOnAdd"), command::kDontCloseOnAdd, false},
+        ControlCase{"DontClearOnOpen", kClick("DontClearOnOpen"), command::kDontClearOnOpen, false},
+        ControlCase{"SelfRegisterMIMEType", kClick("SelfRegisterMIMEType"),
+                    command::kSelfRegisterMimeType, false},
+        ControlCase{"RegisterMIMETypeNow", kClick("RegisterMIMETypeNow"),
+                    command::kRegisterMimeTypeNow, false},
+        ControlCase{"UnregisterMIMETypeNow", kClick("UnregisterMIMETypeNow"),
+                    command::kUnregisterMimeTypeNow, false},
+        ControlCase{"AddFiles", kClick("AddFiles"), command::kAddFiles, false},
+        ControlCase{"TypingTheEncoderPath",
+                    [](MainWindow& window) {
+                      window.findChild<QLineEdit*>(QStringLiteral("EncoderLocation"))
+                          ->setText(QStringLiteral("/opt/gogo"));
+                    },
+                    command::kEncoderLocationChanged, false}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST(MainWindowTest, StartsWithEncodingDisabledAndTheProgressWindowHidden) {
+  Fixture fixture;
+  MainWindow& window = *fixture.window;
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Zavrik 1.2a"));
+  EXPECT_FALSE(window.encode_button->isEnabled());
+  EXPECT_TRUE(window.close_button->isEnabled());
+  EXPECT_TRUE(window.progress_window->isWindow());
+  EXPECT_FALSE(window.progress_window->isVisible());
+  ASSERT_EQ(window.tab_view->count(), 3);
+  EXPECT_EQ(window.tab_view->tabText(0), QStringLiteral("Dateien"));
+  EXPECT_EQ(window.tab_view->tabText(1), QStringLiteral("Gogo-Optionen"));
+  EXPECT_EQ(window.tab_view->tabText(2), QStringLiteral("Programm-Optionen"));
+  // No menu item has a shortcut.
+  for (QAction* menu : window.menu_bar->actions()) {
+    for (QAction* item : menu->menu()->actions()) EXPECT_TRUE(item->shortcut().isEmpty());
+  }
+}
+
+TEST(MainWindowTest, OpensTheListItIsGivenAndShowsTheFilesTab) {
+  QTemporaryDir folder;
+  const QString list = folder.filePath(QStringLiteral("liste.zvk"));
+  ASSERT_EQ(SaveListFile(list, {QStringLiteral("/tmp/a.wav"), QStringLiteral("/tmp/b c.wav")}),
+            ListSaveResult::Saved);
+  Fixture fixture(list);
+  EXPECT_EQ(fixture.window->files_list->CountItems(), 2);
+  EXPECT_EQ(fixture.window->files_list->ItemText(1), QStringLiteral("/tmp/b c.wav"));
+  EXPECT_TRUE(fixture.window->encode_button->isEnabled());
+  EXPECT_EQ(fixture.window->tab_view->currentIndex(), 0);
+  EXPECT_TRUE(fixture.alerts.shown.isEmpty());
+}
+
+TEST(MainWindowTest, IsNotResizableOrZoomable) {
+  Fixture fixture;
+  MainWindow& window = *fixture.window;
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  EXPECT_GE(window.width(), 440);
+  EXPECT_GE(window.height(), 280);
+  if (window.minimumSizeHint().boundedTo(QSize(440, 280)) == window.minimumSizeHint()) {
+    EXPECT_EQ(window.size(), QSize(440, 280));
+  }
+  EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+}
+
+// Every visible control of the window in window coordinates.
+QList<QWidget*> VisibleControls(QWidget* window) {
+  QList<QWidget*> controls;
+  for (QWidget* widget : window->findChildren<QWidget*>()) {
+    if (!widget->isVisible() || widget->window() != window) continue;
+    if (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLabel*>(widget) ||
+        qobject_cast<QLineEdit*>(widget) || qobject_cast<QComboBox*>(widget) ||
+        qobject_cast<QListView*>(widget) || qobject_cast<QTabBar*>(widget) ||
+        qobject_cast<QMenuBar*>(widget)) {
+      controls.append(widget);
+    }
+  }
+  return controls;
+}
+
+QRect InWindow(QWidget* widget) {
+  return QRect(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+}
+
+TEST(MainWindowTest, NoControlOverlapsAnotherOrIsClippedOnAnyTab) {
+  Fixture fixture;
+  MainWindow& window = *fixture.window;
+  window.show();
+  ASSERT_TRUE(test_support::WaitUntil([&] { return window.isVisible(); }));
+  for (int tab = 0; tab < window.tab_view->count(); ++tab) {
+    window.tab_view->setCurrentIndex(tab);
+    QCoreApplication::processEvents();
+    const QList<QWidget*> controls = VisibleControls(&window);
+    ASSERT_GT(controls.size(), 4);
+    for (QWidget* control : controls) {
+      const std::string name =
+          control->objectName().toStdString() + " on tab " + std::to_string(tab);
+      EXPECT_TRUE(window.rect().contains(InWindow(control))) << name;
+      // Smaller than its minimum, a control cuts its text.
+      EXPECT_GE(control->width(), control->minimumSizeHint().width()) << name;
+      EXPECT_GE(control->height(), control->minimumSizeHint().height()) << name;
+      for (QWidget* other : controls) {
+        if (other == control || control->isAncestorOf(other) || other->isAncestorOf(control)) {
+          continue;
+        }
+        EXPECT_FALSE(InWindow(control).intersects(InWindow(other)))
+            << name << " overlaps " << other->objectName().toStdString();
+      }
+    }
+  }
+  // The buttons sit below the tabs, "Kodieren!" left of "Beenden".
+  EXPECT_LE(InWindow(window.tab_view).bottom(), InWindow(window.encode_button).top());
+  EXPECT_LT(InWindow(window.encode_button).right(), InWindow(window.close_button).left());
+  window.hide();
+}
+
+}  // namespace
