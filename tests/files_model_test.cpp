@@ -121,32 +121,40 @@ TEST(FilesModelTest, RemovingManyRangesResetsOnceInsteadOfRowByRow) {
   EXPECT_EQ(model.Count(), 500);
 }
 
-struct MoveCase {
+struct SwapCase {
   const char* name;
-  int from;
-  int to;
-  bool moved;
+  int first;
+  int second;
+  bool swapped;
   QStringList expected;
 };
 
-class MoveTest : public testing::TestWithParam<MoveCase> {};
+class SwapTest : public testing::TestWithParam<SwapCase> {};
 
-TEST_P(MoveTest, MovesOneRowOrNothing) {
+TEST_P(SwapTest, TradesTwoRowsOrNothing) {
   FilesModel model;
   model.Append({"a", "b", "c", "d"});
-  EXPECT_EQ(model.Move(GetParam().from, GetParam().to), GetParam().moved);
+  QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+  EXPECT_EQ(model.SwapRows(GetParam().first, GetParam().second), GetParam().swapped);
   EXPECT_EQ(model.Texts(), GetParam().expected);
+  ASSERT_EQ(changes.count(), GetParam().swapped ? 1 : 0);
+  if (GetParam().swapped) {
+    // The views repaint the rows between the two, which now show other texts.
+    EXPECT_EQ(changes.front().at(0).toModelIndex().row(),
+              std::min(GetParam().first, GetParam().second));
+    EXPECT_EQ(changes.front().at(1).toModelIndex().row(),
+              std::max(GetParam().first, GetParam().second));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, MoveTest,
-    testing::Values(MoveCase{"UpOne", 2, 1, true, {"a", "c", "b", "d"}},
-                    MoveCase{"DownOne", 1, 2, true, {"a", "c", "b", "d"}},
-                    MoveCase{"FirstToLast", 0, 3, true, {"b", "c", "d", "a"}},
-                    MoveCase{"LastToFirst", 3, 0, true, {"d", "a", "b", "c"}},
-                    MoveCase{"BeforeTheList", 0, -1, false, {"a", "b", "c", "d"}},
-                    MoveCase{"PastTheList", 3, 4, false, {"a", "b", "c", "d"}}),
-    [](const testing::TestParamInfo<MoveCase>& case_info) { return case_info.param.name; });
+    Rows, SwapTest,
+    testing::Values(SwapCase{"WithTheRowAbove", 2, 1, true, {"a", "c", "b", "d"}},
+                    SwapCase{"WithTheRowBelow", 1, 2, true, {"a", "c", "b", "d"}},
+                    SwapCase{"FirstAndLast", 0, 3, true, {"d", "b", "c", "a"}},
+                    SwapCase{"BeforeTheList", 0, -1, false, {"a", "b", "c", "d"}},
+                    SwapCase{"PastTheList", 3, 4, false, {"a", "b", "c", "d"}}),
+    [](const testing::TestParamInfo<SwapCase>& case_info) { return case_info.param.name; });
 
 TEST(FilesModelTest, InsertsOnlyWithinTheList) {
   FilesModel model;

@@ -107,8 +107,12 @@ void FilesList::MoveDown() { MoveSelected(+1); }
 void FilesList::MoveSelected(int step) {
   const int row = SingleSelectedRow();
   const int target = row + step;
-  // The selection and the current row follow the moved entry by themselves.
-  if (row >= 0 && model_->Move(row, target)) scrollTo(model_->index(target));
+  if (row >= 0 && model_->SwapRows(row, target)) {
+    // The moved entry stays selected and current.
+    const QModelIndex moved = model_->index(target);
+    selectionModel()->setCurrentIndex(moved, QItemSelectionModel::ClearAndSelect);
+    scrollTo(moved);
+  }
   SelectionChanged();
 }
 

@@ -86,14 +86,10 @@ void FilesModel::RemoveRanges(const std::vector<RowRange>& requested) {
   endResetModel();
 }
 
-bool FilesModel::Move(int from, int to) {
-  if (from < 0 || from >= Count() || to < 0 || to >= Count()) return false;
-  if (from == to) return true;
-  // Qt counts the destination before the move: below the source it is one row further on.
-  const int destination = to > from ? to + 1 : to;
-  beginMoveRows(QModelIndex(), from, from, QModelIndex(), destination);
-  texts_.move(from, to);
-  endMoveRows();
+bool FilesModel::SwapRows(int first, int second) {
+  if (std::min(first, second) < 0 || std::max(first, second) >= Count()) return false;
+  texts_.swapItemsAt(first, second);
+  emit dataChanged(index(std::min(first, second)), index(std::max(first, second)));
   return true;
 }
 

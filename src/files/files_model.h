@@ -38,8 +38,9 @@ class FilesModel : public QAbstractListModel {
   // Removes the rows of sorted, disjoint `ranges`. Many ranges are removed with one reset, as
   // range-by-range removal costs each view a pass over its rows every time.
   void RemoveRanges(const std::vector<RowRange>& ranges);
-  // Moves one row so that it ends up at `to`; false when either row is out of range.
-  bool Move(int from, int to);
+  // The texts of two rows trade places; false when either row is out of range. Only the two
+  // rows change, so a long list is not laid out again; a selection stays where it was.
+  bool SwapRows(int first, int second);
   void Clear();
 
  private:
