@@ -301,6 +301,14 @@ TEST_F(LaunchTest, ManyProcessesAtOnceEachGetOneNotice) {
   EXPECT_EQ(ends_.size(), pids.size() + 1);
 }
 
+TEST_F(LaunchTest, WatchingTheSameProcessTwiceGivesOneNotice) {
+  const pid_t pid = LaunchAndWatch(Program("end_as"), {u"exit"_s, u"0"_s});
+  watcher_.Watch(pid, Program("end_as"));
+  ASSERT_TRUE(WaitForEnd(pid));
+  WaitForAnotherProcessToEnd();
+  EXPECT_EQ(EndsOf(pid), 1);
+}
+
 TEST_F(LaunchTest, AReceiverMayLaunchAndWatchTheNextProgramFromTheNotice) {
   int launched = 1;
   QObject::connect(&watcher_, &ProcessWatcher::ProcessEnded, [&] {
@@ -331,6 +339,20 @@ TEST_F(LaunchTest, DeletingTheWatcherWhileAProgramRunsIsSafe) {
   KillProcessGroup(pid);
   kill(pid, SIGKILL);
   EXPECT_TRUE(test_support::WaitUntil([pid] { return waitpid(pid, nullptr, WNOHANG) == pid; }));
+}
+
+TEST(KillProcessGroup, WithoutAProgramIdEndsNothing) {
+  // Tried in a child that leads a group of its own, so a fault costs only the child.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    setpgid(0, 0);
+    KillProcessGroup(0);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_TRUE(test_support::WaitUntil([&] { return waitpid(child, &status, WNOHANG) == child; }));
+  EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
 }
 
 TEST_F(LaunchTest, KillingTheGroupAlsoEndsTheProgramsChild) {

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -90,8 +91,9 @@ int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid
 }
 
 void KillProcessGroup(pid_t pid) {
-  // Never a group id of 0 or below: kill(0) and kill(-1) would reach far more than the program.
-  if (pid > 0) kill(-pid, SIGKILL);
+  // A pid of 0 or 1 would turn into kill(0) (this application's own group) or kill(-1) (every
+  // process it may signal), and a negative one would name a single other process.
+  if (pid > 1) kill(-pid, SIGKILL);
 }
 
 struct ProcessWatcher::Watched {
@@ -112,7 +114,7 @@ ProcessWatcher::~ProcessWatcher() {
 }
 
 void ProcessWatcher::Watch(pid_t pid, const QString& executable) {
-  if (pid <= 0) return;
+  if (pid <= 0 || IsWatching(pid)) return;  // one notice per process, however often asked
   // Resolved now: by the time the program ends its file may be gone or replaced.
   QString canonical = QFileInfo(executable).canonicalFilePath();
   if (canonical.isEmpty()) canonical = QFileInfo(executable).absoluteFilePath();
@@ -136,6 +138,11 @@ void ProcessWatcher::Watch(pid_t pid, const QString& executable) {
   watched->notifier = new QSocketNotifier(pidfd, QSocketNotifier::Read, this);
   connect(watched->notifier, &QSocketNotifier::activated, this, [this, watched] { Reap(watched); });
   watched_.append(watched);
+}
+
+bool ProcessWatcher::IsWatching(pid_t pid) const {
+  return std::any_of(watched_.begin(), watched_.end(),
+                     [pid](const Watched* watched) { return watched->pid == pid; });
 }
 
 void ProcessWatcher::Reap(Watched* watched) {

@@ -33,6 +33,7 @@ class ProcessWatcher : public QObject {
 
  private:
   struct Watched;
+  bool IsWatching(pid_t pid) const;
   void Reap(Watched* watched);
 
   QList<Watched*> watched_;
