@@ -43,22 +43,36 @@ install(FILES "${ZAVRIK_DATA_DIR}/zavrik-mime.xml"
 # The component id needs reverse-DNS form; example.org is reserved and names no one.
 install(FILES "${ZAVRIK_DATA_DIR}/zavrik.metainfo.xml"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo" RENAME org.example.zavrik.metainfo.xml)
-install(FILES "${ZAVRIK_DATA_DIR}/man/zavrik.1" "${ZAVRIK_DATA_DIR}/man/gogo.1"
-        DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+# Manual pages are installed compressed, as Debian's policy asks; -n keeps the build repeatable.
+find_program(ZAVRIK_GZIP gzip REQUIRED)
+set(zavrik_man_pages)
+foreach(page IN ITEMS zavrik.1 gogo.1)
+  set(copy "${CMAKE_BINARY_DIR}/man/${page}")
+  add_custom_command(
+    OUTPUT "${copy}.gz"
+    COMMAND "${CMAKE_COMMAND}" -E copy "${ZAVRIK_DATA_DIR}/man/${page}" "${copy}"
+    COMMAND "${ZAVRIK_GZIP}" -9nf "${copy}"
+    DEPENDS "${ZAVRIK_DATA_DIR}/man/${page}"
+    VERBATIM)
+  list(APPEND zavrik_man_pages "${copy}.gz")
+endforeach()
+add_custom_target(zavrik_man_pages ALL DEPENDS ${zavrik_man_pages})
+install(FILES ${zavrik_man_pages} DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 
 # zavrik_install_icon(TARGET NAME CONTEXT SVG PNG...): one drawing in the hicolor theme, as the
-# scalable SVG and in every size of ZAVRIK_ICON_SIZES. Sizes that no PNG has are scaled from the
-# closest larger one at build time.
+# scalable SVG and in every size of ZAVRIK_ICON_SIZES. Sizes that no PNG has are painted from the
+# SVG at build time (or, should the renderer refuse the SVG, scaled from the PNGs).
 function(zavrik_install_icon target name context svg)
-  set(pngs ${ARGN})
+  set(drawings ${ARGN})
   set(theme_dir "${CMAKE_INSTALL_DATADIR}/icons/hicolor")
   if(EXISTS "${svg}")
     install(FILES "${svg}" DESTINATION "${theme_dir}/scalable/${context}" RENAME "${name}.svg")
+    list(APPEND drawings "${svg}")
   else()
     message(WARNING "Die Zeichnung ${svg} fehlt; ${name} hat kein skalierbares Symbol.")
   endif()
-  if(NOT pngs)
-    message(WARNING "Keine PNG-Zeichnung für ${name}; die Symbolgrößen fehlen.")
+  if(NOT drawings)
+    message(WARNING "Keine Zeichnung für ${name}; die Symbolgrößen fehlen.")
     return()
   endif()
   set(outputs)
@@ -70,8 +84,8 @@ function(zavrik_install_icon target name context svg)
       COMMAND "${CMAKE_COMMAND}" -E make_directory "${size_dir}"
       # The renderer's Qt allocations are not ours to chase in sanitizer builds.
       COMMAND "${CMAKE_COMMAND}" -E env ASAN_OPTIONS=detect_leaks=0
-              "$<TARGET_FILE:zavrik_icon_render>" "${output}" ${size} ${pngs}
-      DEPENDS zavrik_icon_render ${pngs}
+              "$<TARGET_FILE:zavrik_icon_render>" "${output}" ${size} ${drawings}
+      DEPENDS zavrik_icon_render ${drawings}
       COMMENT "Symbol ${name} in ${size}x${size}"
       VERBATIM)
     list(APPEND outputs "${output}")
@@ -107,9 +121,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, shared-mime-info, desktop-file-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, xdg-utils")
+# CPack puts the summary above this as the synopsis line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Zavrik collects WAVE files in a list and has its encoder gogo (libsndfile
+    "Zavrik collects WAVE files in a list and has its encoder gogo (libsndfile
 in, libmp3lame out) turn them into MP3 files, one after another, with a
 progress window from which a file can be skipped or the run stopped. File
 lists are saved and opened as Zavrik lists (*.zvk).

@@ -117,6 +117,32 @@ TEST_F(IconRenderTest, OtherSizesAreScaledFromTheClosestLargerDrawing) {
   EXPECT_EQ(icon.pixelColor(12, 12), QColor(Qt::blue));
 }
 
+TEST_F(IconRenderTest, TheSvgIsPaintedForSizesThatNoPngHas) {
+  QFile svg(Path("zeichnung.svg"));
+  ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
+  svg.write(R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 4 4">)"
+            R"(<rect width="4" height="4" fill="#00ff00"/></svg>)");
+  svg.close();
+  const QStringList drawings = {Path("klein.png"), Path("zeichnung.svg"), Path("gross.png")};
+
+  ASSERT_EQ(Render(QStringList{Path("aus.png"), QStringLiteral("24")} + drawings), 0);
+  EXPECT_EQ(QImage(Path("aus.png")).pixelColor(12, 12), QColor(Qt::green));
+  ASSERT_EQ(Render(QStringList{Path("aus.png"), QStringLiteral("16")} + drawings), 0);
+  EXPECT_EQ(Bytes(Path("aus.png")), Bytes(Path("klein.png")));
+}
+
+TEST_F(IconRenderTest, AnSvgItCannotPaintFallsBackToScalingThePngs) {
+  QFile svg(Path("zeichnung.svg"));
+  ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
+  svg.write(R"svg(<svg xmlns="http://www.w3.org/2000/svg"><rect transform="scale(2)"/></svg>)svg");
+  svg.close();
+
+  ASSERT_EQ(
+      Render({Path("aus.png"), QStringLiteral("24"), Path("zeichnung.svg"), Path("gross.png")}), 0);
+  EXPECT_EQ(QImage(Path("aus.png")).pixelColor(12, 12), QColor(Qt::blue));
+  EXPECT_TRUE(error_.contains(QLatin1String("transform"))) << error_.toStdString();
+}
+
 TEST_F(IconRenderTest, FailuresAreReportedAndLeaveNoIcon) {
   const QStringList cases[] = {
       {Path("aus.png"), QStringLiteral("16"), Path("fehlt.png")},
