@@ -51,14 +51,25 @@ class BenchPorts : public ProcessRunPorts {
   QStringList files;
   QString options_before;
   QEventLoop* loop = nullptr;
+  QElapsedTimer timer;
+  std::vector<double> marks;  // each launch and the end of the run, in ms
   bool failed = false;
+
+  int Launch(const QString& executable, const QStringList& words, qint64* pid) override {
+    Mark();
+    return ProcessRunPorts::Launch(executable, words, pid);
+  }
+  void Mark() { marks.push_back(double(timer.nsecsElapsed()) / 1e6); }
 
   int FileCount() const override { return int(files.size()); }
   QString FileAt(int index) const override { return files.value(index); }
   QString OptionsBefore() const override { return options_before; }
   QString OptionsAfter() const override { return {}; }
   void ShowProgress() override {}
-  void HideProgress() override { loop->quit(); }
+  void HideProgress() override {
+    Mark();
+    loop->quit();
+  }
   void SetProgressTexts(const QString&, const QString&) override {}
   void SetProgressButtonsEnabled(bool) override {}
   void ShowAlert(const Alert& alert) override {
@@ -67,8 +78,14 @@ class BenchPorts : public ProcessRunPorts {
   }
 };
 
+// Adds the spans between consecutive marks: one per file.
+void AddSpans(const std::vector<double>& marks, std::vector<double>* spans) {
+  for (size_t i = 1; i < marks.size(); ++i) spans->push_back(marks[i] - marks[i - 1]);
+}
+
 // Milliseconds for the whole run, or a negative value when it failed.
-double TimeEncodingRun(const QString& encoder, const QStringList& files, const QString& out_dir) {
+double TimeEncodingRun(const QString& encoder, const QStringList& files, const QString& out_dir,
+                       std::vector<double>* per_file) {
   BenchPorts ports;
   EncodingRun run(ports);
   ports.DeliverEndNoticesTo(run);
@@ -76,21 +93,24 @@ double TimeEncodingRun(const QString& encoder, const QStringList& files, const Q
   ports.loop = &loop;
   ports.files = files;
   ports.options_before = QStringLiteral("-b 128 -o \"%1\"").arg(out_dir);
-  QElapsedTimer timer;
-  timer.start();
+  ports.timer.start();
   run.Start(encoder);
   if (run.encoding()) loop.exec();
-  const double elapsed = double(timer.nsecsElapsed()) / 1e6;
+  const double elapsed = double(ports.timer.nsecsElapsed()) / 1e6;
+  AddSpans(ports.marks, per_file);
   return ports.failed ? -1 : elapsed;
 }
 
 // The same encoder calls, one after another, each waited for.
-double TimePlainLoop(const QString& encoder, const QStringList& files, const QString& out_dir) {
+double TimePlainLoop(const QString& encoder, const QStringList& files, const QString& out_dir,
+                     std::vector<double>* per_file) {
   const QByteArray program = QFile::encodeName(encoder);
   const QByteArray out = QFile::encodeName(out_dir);
   QElapsedTimer timer;
   timer.start();
+  std::vector<double> marks;
   for (const QString& file : files) {
+    marks.push_back(double(timer.nsecsElapsed()) / 1e6);
     const QByteArray input = QFile::encodeName(file);
     const char* argv[] = {program.constData(), "-b",   "128", "-o", out.constData(),
                           input.constData(),   nullptr};
@@ -104,7 +124,10 @@ double TimePlainLoop(const QString& encoder, const QStringList& files, const QSt
       return -1;
     }
   }
-  return double(timer.nsecsElapsed()) / 1e6;
+  const double elapsed = double(timer.nsecsElapsed()) / 1e6;
+  marks.push_back(elapsed);
+  AddSpans(marks, per_file);
+  return elapsed;
 }
 
 // A fresh, empty output folder, so both ways always create their files anew.
@@ -147,6 +170,8 @@ int main(int argc, char** argv) {
   std::vector<double> run_times;
   std::vector<double> loop_times;
   std::vector<double> ratios;
+  std::vector<double> run_per_file;
+  std::vector<double> loop_per_file;
   std::printf("%d files of %d s, %d rounds, encoder %s\n", file_count, kSeconds, rounds,
               qPrintable(encoder));
   for (int round = 0; round < rounds; ++round) {
@@ -155,11 +180,11 @@ int main(int argc, char** argv) {
     double loop_ms = 0;
     double run_ms = 0;
     if (round % 2 == 0) {
-      loop_ms = TimePlainLoop(encoder, files, loop_out);
-      run_ms = TimeEncodingRun(encoder, files, run_out);
+      loop_ms = TimePlainLoop(encoder, files, loop_out, &loop_per_file);
+      run_ms = TimeEncodingRun(encoder, files, run_out, &run_per_file);
     } else {
-      run_ms = TimeEncodingRun(encoder, files, run_out);
-      loop_ms = TimePlainLoop(encoder, files, loop_out);
+      run_ms = TimeEncodingRun(encoder, files, run_out, &run_per_file);
+      loop_ms = TimePlainLoop(encoder, files, loop_out, &loop_per_file);
     }
     if (loop_ms < 0 || run_ms < 0) {
       std::fprintf(stderr, "round %d: an encoder call failed\n", round + 1);
@@ -183,5 +208,8 @@ int main(int argc, char** argv) {
               run_median, run_median / loop_median);
   // The rounds' own ratios compare runs that met the same load.
   std::printf("median of the rounds' ratios: %.4f\n", Median(ratios));
+  // A file's time hardly moves with a burst of load elsewhere the way a round's total does.
+  std::printf("median per file: loop %.2f ms, run %.2f ms, ratio %.4f\n", Median(loop_per_file),
+              Median(run_per_file), Median(run_per_file) / Median(loop_per_file));
   return 0;
 }
