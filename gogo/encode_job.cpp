@@ -24,8 +24,11 @@ std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 class Progress {
  public:
   explicit Progress(int64_t total) : total_(total), shown_(isatty(STDERR_FILENO) && total > 0) {}
-  ~Progress() {
+  ~Progress() { End(); }
+  // Ends the percent line, so that a message after it starts on a line of its own.
+  void End() {
     if (shown_ && percent_ >= 0) std::fputc('\n', stderr);
+    shown_ = false;
   }
   void Update(int64_t done) {
     if (!shown_) return;
@@ -42,9 +45,10 @@ class Progress {
   int percent_ = -1;
 };
 
-// Opens the input read-only; nothing else ever touches it until -delete.
+// Opens the input read-only; nothing else ever touches it until -delete. O_NONBLOCK keeps a
+// named pipe from hanging the open; it changes nothing for the regular files that are read.
 int OpenInput(const std::string& path, struct stat& status) {
-  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) {
     Report(Quoted(path) +
            (errno == ENOENT ? ": Datei nicht gefunden" : std::string(": ") + std::strerror(errno)));
@@ -89,16 +93,19 @@ Outcome EncodeSamples(AudioInput& input, Mp3Encoder& encoder, OutputFile& output
       frames = input.ReadFloats(block.data(), Mp3Encoder::kBlockFrames);
     }
     if (frames < 0) {
+      progress.End();
       Report("Lesefehler in " + Quoted(input_path) + ": " + input.LastError());
       return Outcome::kFailed;
     }
     if (frames == 0) break;
     auto bytes = encoder.Encode(block.data(), static_cast<int>(frames));
     if (!bytes) {
+      progress.End();
       Report("der MP3-Kodierer ist bei " + Quoted(input_path) + " gescheitert");
       return Outcome::kFailed;
     }
     if (!output.Write(*bytes, &error)) {
+      progress.End();
       Report(error);
       return Outcome::kFailed;
     }
