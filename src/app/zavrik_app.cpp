@@ -65,8 +65,8 @@ void ZavrikApp::MessageReceived(const Message& message) {
     case command::kSomeAppQuit: {
       const std::optional<QString> executable = message.FindRef(QStringLiteral("be:ref"));
       const std::optional<int32_t> pid = message.FindInt32(QStringLiteral("pid"));
-      if (main_window && executable && pid) {
-      }  // PENDING_RUN main_window->run->ProcessEnded(*executable, *pid);
+      // Only the process the run launched moves it on; the run itself compares.
+      if (main_window && executable && pid) main_window->run->ProcessEnded(*executable, *pid);
       break;
     }
     case command::kEncoderOptions:

@@ -8,11 +8,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "encode/encoding_run.h"
 #include "encode/progress_window.h"
 #include "files/files_list.h"
 #include "files/files_view.h"
 #include "platform/message_post.h"
 #include "window/tab_view.h"
+#include "window/window_run_ports.h"
 
 namespace {
 constexpr QSize kWindowSize(440, 280);
@@ -61,8 +63,14 @@ MainWindow::MainWindow(const QString& list_path, Settings* settings_record,
   layout->addLayout(buttons);
   FixSize();
 
+  run_ports = std::make_unique<WindowRunPorts>(*this);
+  run = std::make_unique<EncodingRun>(*run_ports);
+
   if (!list_path.isEmpty()) files_list->Open(list_path);
 }
+
+// Members go in reverse order, the run before its ports, both before the views they reach.
+MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildMenuBar() {
   menu_bar = new QMenuBar(this);

@@ -1,16 +1,19 @@
 #pragma once
 
 #include <QMainWindow>
+#include <memory>
 
 #include "app/settings.h"
 #include "platform/alert.h"
 #include "platform/message.h"
 
+class EncodingRun;
 class FilesList;
 class ProgressWindow;
 class QMenuBar;
 class QPushButton;
 class TabView;
+class WindowRunPorts;
 
 // The one window the user works in: the "Liste" and "Hilfe" menus, the three tabs, and the
 // buttons "Kodieren!" and "Beenden". Every control's command arrives at MessageReceived.
@@ -22,6 +25,7 @@ class MainWindow : public QMainWindow, public MessageHandler {
   // `alerts` and `application` belong to the application object and outlive the window.
   MainWindow(const QString& list_path, Settings* settings, AlertPresenter* alerts,
              MessageHandler* application, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   void MessageReceived(const Message& message) override;
   void RefsReceived(const Message& message);
@@ -38,6 +42,10 @@ class MainWindow : public QMainWindow, public MessageHandler {
   Settings* settings;
   AlertPresenter* alerts;
   MessageHandler* application;
+
+  // The encoding run and the window's half of its ports; the run's state lives with the window.
+  std::unique_ptr<WindowRunPorts> run_ports;
+  std::unique_ptr<EncodingRun> run;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -1,0 +1,90 @@
+// Real WAVE files through "Kodieren!" and the real gogo, from the main window.
+#include <sndfile.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cmath>
+#include <vector>
+
+#include "main_window_fixture.h"
+
+namespace {
+
+// Half a second of a 440 Hz tone, 16-bit stereo at 44.1 kHz.
+bool WriteTone(const QString& path) {
+  SF_INFO format{};
+  format.samplerate = 44100;
+  format.channels = 2;
+  format.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format);
+  if (file == nullptr) return false;
+  std::vector<short> samples(44100);
+  for (size_t i = 0; i < samples.size(); i += 2) {
+    const auto value = short(8000 * std::sin(2 * M_PI * 440 * double(i / 2) / 44100));
+    samples[i] = value;
+    samples[i + 1] = value;
+  }
+  const bool written = sf_write_short(file, samples.data(), sf_count_t(samples.size())) ==
+                       sf_count_t(samples.size());
+  return sf_close(file) == 0 && written;
+}
+
+// An MP3 stream starts with an ID3 tag or a frame sync.
+bool LooksLikeMp3(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly) || file.size() < 1000) return false;
+  const QByteArray head = file.read(3);
+  return head == "ID3" || (uchar(head[0]) == 0xFF && (uchar(head[1]) & 0xE0) == 0xE0);
+}
+
+class EndToEndTest : public window_test::MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    settings.encoder_location = QStringLiteral(ZAVRIK_PROGRAM_DIR "/gogo");
+    QDir().mkpath(Path(QStringLiteral("mp3")));
+    Message handed(command::kRefsReceived);
+    for (const QString& name : names) {
+      const QString wave = Path(QStringLiteral("in/") + name + QStringLiteral(".wav"));
+      QDir().mkpath(Path(QStringLiteral("in")));
+      ASSERT_TRUE(WriteTone(wave));
+      handed.AddRef(QStringLiteral("refs"), wave);
+    }
+    window->RefsReceived(handed);
+    Find<QLineEdit>(QStringLiteral("OutputDirText"))->setText(Path(QStringLiteral("mp3")));
+  }
+
+  void EncodeAll() {
+    auto* encode = Find<QPushButton>(QStringLiteral("EncodeButton"));
+    ASSERT_TRUE(encode->isEnabled());
+    encode->click();
+    ASSERT_TRUE(test_support::WaitUntil([&] { return window->run->encoding(); }));
+    ASSERT_TRUE(test_support::WaitUntil([&] { return !window->run->encoding(); }, 60000));
+    EXPECT_FALSE(window->progress_window->isVisible());
+    EXPECT_TRUE(alerts.shown.isEmpty());
+  }
+
+  const QStringList names = {QStringLiteral("eins"), QStringLiteral("zwei zwei"),
+                             QStringLiteral("drei")};
+};
+
+TEST_F(EndToEndTest, ThreeWaveFilesBecomeThreeMp3FilesInTheChosenFolder) {
+  EncodeAll();
+  for (const QString& name : names) {
+    EXPECT_TRUE(LooksLikeMp3(Path(QStringLiteral("mp3/") + name + QStringLiteral(".mp3"))))
+        << name.toStdString();
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("in/") + name + QStringLiteral(".wav"))));
+  }
+}
+
+TEST_F(EndToEndTest, DeleteWaveRemovesTheInputsOnceEncoded) {
+  Find<QCheckBox>(QStringLiteral("DeleteWave"))->setChecked(true);
+  EncodeAll();
+  for (const QString& name : names) {
+    EXPECT_TRUE(LooksLikeMp3(Path(QStringLiteral("mp3/") + name + QStringLiteral(".mp3"))));
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("in/") + name + QStringLiteral(".wav"))));
+  }
+}
+
+}  // namespace

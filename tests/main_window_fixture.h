@@ -1,0 +1,145 @@
+#pragma once
+
+// Helpers for tests that drive the main window: an application object that records what the
+// window asks of it, an alert presenter that records and answers, and the fake encoder's log.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/application_port.h"
+#include "app/settings.h"
+#include "encode/encoding_run.h"
+#include "encode/progress_window.h"
+#include "files/files_list.h"
+#include "platform/alert.h"
+#include "support/test_support.h"
+#include "window/main_window.h"
+
+namespace window_test {
+
+class RecordingAlerts : public AlertPresenter {
+ public:
+  int Go(const Alert& alert) override {
+    shown.append(alert);
+    return answer;
+  }
+  QStringList Ids() const {
+    QStringList ids;
+    for (const Alert& alert : shown) ids.append(alert.id);
+    return ids;
+  }
+  QList<Alert> shown;
+  int answer = 0;
+};
+
+// Stands in for the application object: records the calls and routes messages to the window
+// the way the real one does.
+class RecordingApplication : public ApplicationPort {
+ public:
+  QString ExecutablePath() const override { return executable_path; }
+  void WriteOptions() override { calls.append(QStringLiteral("WriteOptions")); }
+  void Quit() override { calls.append(QStringLiteral("Quit")); }
+  void RegisterMIMEType(bool show_result) override {
+    calls.append(QStringLiteral("RegisterMIMEType(%1)").arg(show_result));
+  }
+  void UnregisterMIMEType() override { calls.append(QStringLiteral("UnregisterMIMEType")); }
+  void MessageReceived(const Message& message) override {
+    if (window == nullptr) return;
+    if (message.what == command::kSomeAppQuit) {
+      window->run->ProcessEnded(*message.FindRef(QStringLiteral("be:ref")),
+                                *message.FindInt32(QStringLiteral("pid")));
+    } else if (message.what == command::kRefsReceived) {
+      window->RefsReceived(message);
+    } else {
+      window->MessageReceived(message);
+    }
+  }
+
+  QString executable_path;
+  QStringList calls;
+  MainWindow* window = nullptr;
+};
+
+// A main window on recording ports, with a temporary folder for the files a test makes.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder.isValid());
+    application.executable_path = Path(QStringLiteral("bin/zavrik"));
+    settings.encoder_location = Path(QStringLiteral("bin/gogo"));
+    window = std::make_unique<MainWindow>(QString(), &settings, &alerts, &application);
+    application.window = window.get();
+    window->show();
+  }
+
+  void TearDown() override {
+    application.window = nullptr;
+    window.reset();
+  }
+
+  QString Path(const QString& name) const { return folder.filePath(name); }
+
+  QString WriteFile(const QString& name, const QByteArray& content = "RIFF") const {
+    const QString path = Path(name);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    return path;
+  }
+
+  QStringList Entries() const {
+    QStringList entries;
+    for (int i = 0; i < window->files_list->CountItems(); ++i) {
+      entries.append(window->files_list->ItemText(i));
+    }
+    return entries;
+  }
+
+  template <typename Widget>
+  Widget* Find(const QString& name) const {
+    auto* widget = window->findChild<Widget*>(name);
+    EXPECT_NE(widget, nullptr) << name.toStdString();
+    return widget;
+  }
+
+  QTemporaryDir folder;
+  Settings settings;
+  RecordingAlerts alerts;
+  RecordingApplication application;
+  std::unique_ptr<MainWindow> window;
+};
+
+// One run of the fake encoder: its process id and arguments.
+struct EncoderCall {
+  qint64 pid = 0;
+  QStringList arguments;
+};
+
+// Reads the records the fake encoder appends: pid, argument count, arguments, each ended by NUL.
+inline QList<EncoderCall> ReadEncoderLog(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QList<QByteArray> fields = file.readAll().split('\0');
+  QList<EncoderCall> calls;
+  qsizetype at = 0;
+  while (at + 1 < fields.size()) {
+    EncoderCall call;
+    call.pid = fields.at(at).toLongLong();
+    const int count = fields.at(at + 1).toInt();
+    at += 2;
+    if (at + count > fields.size()) break;
+    for (int i = 0; i < count; ++i) call.arguments.append(QString::fromUtf8(fields.at(at + i)));
+    at += count;
+    calls.append(call);
+  }
+  return calls;
+}
+
+inline bool ProcessGone(qint64 pid) { return kill(pid_t(pid), 0) != 0 && errno == ESRCH; }
+
+}  // namespace window_test
