@@ -10,19 +10,8 @@ set(ZAVRIK_INSTALL_PROGRAM_DIR "lib/zavrik")
 set(ZAVRIK_DATA_DIR "${PROJECT_SOURCE_DIR}/data")
 set(ZAVRIK_ICON_SIZES 16 22 24 32 48 64 128 256)
 
-foreach(program IN ITEMS zavrik gogo)
-  if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION "${ZAVRIK_INSTALL_PROGRAM_DIR}")
-  else()
-    message(WARNING "Das Programm ${program} fehlt im Build und wird nicht installiert.")
-  endif()
-endforeach()
-
-if(EXISTS "${ZAVRIK_DATA_DIR}/readme")
-  install(FILES "${ZAVRIK_DATA_DIR}/readme" DESTINATION "${ZAVRIK_INSTALL_PROGRAM_DIR}")
-else()
-  message(WARNING "data/readme fehlt und wird nicht installiert.")
-endif()
+install(TARGETS zavrik gogo RUNTIME DESTINATION "${ZAVRIK_INSTALL_PROGRAM_DIR}")
+install(FILES "${ZAVRIK_DATA_DIR}/readme" DESTINATION "${ZAVRIK_INSTALL_PROGRAM_DIR}")
 
 # The links are made at install time so they land under DESTDIR and in CPack's staging folder.
 install(CODE [[
