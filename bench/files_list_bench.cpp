@@ -153,6 +153,7 @@ int main(int argc, char** argv) {
 
     const QModelIndex middle = list.model()->index(list.CountItems() / 2, 0);
     list.selectionModel()->select(middle, QItemSelectionModel::ClearAndSelect);
+    repaint();  // the user sees the selection before pressing the button
     timings.Add("moving one entry", Milliseconds([&] { list.MoveUp(); }));
     timings.Add("  layout and paint after the move", Milliseconds(repaint));
 

@@ -107,11 +107,13 @@ void FilesList::MoveDown() { MoveSelected(+1); }
 void FilesList::MoveSelected(int step) {
   const int row = SingleSelectedRow();
   const int target = row + step;
-  if (row >= 0 && model_->SwapRows(row, target)) {
-    // The moved entry stays selected and current.
+  if (row >= 0 && target >= 0 && target < model_->Count()) {
+    // The moved entry stays selected and current. Selecting before the texts trade places
+    // leaves the view's layout of a long list to its next paint instead of doing it here.
     const QModelIndex moved = model_->index(target);
     selectionModel()->setCurrentIndex(moved, QItemSelectionModel::ClearAndSelect);
     scrollTo(moved);
+    model_->SwapRows(row, target);
   }
   SelectionChanged();
 }

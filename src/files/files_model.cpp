@@ -89,7 +89,10 @@ void FilesModel::RemoveRanges(const std::vector<RowRange>& requested) {
 bool FilesModel::SwapRows(int first, int second) {
   if (std::min(first, second) < 0 || std::max(first, second) >= Count()) return false;
   texts_.swapItemsAt(first, second);
-  emit dataChanged(index(std::min(first, second)), index(std::max(first, second)));
+  // Only the two rows and only their texts changed: views repaint just those.
+  const QList<int> roles = {Qt::DisplayRole, Qt::ToolTipRole};
+  emit dataChanged(index(first), index(first), roles);
+  emit dataChanged(index(second), index(second), roles);
   return true;
 }
 
