@@ -102,7 +102,7 @@ QPainterPath PathData(QStringView data) {
   QChar command;
   while (!tokens.AtEnd()) {
     if (const std::optional<QChar> next = tokens.Command()) command = *next;
-    if (command.isNull()) throw Refused{QStringLiteral("Pfad beginnt nicht mit M")};
+    if (command.isNull()) throw Refused{QStringLiteral("Zahl ohne Pfadbefehl in \"%1\"").arg(data)};
     const bool relative = command.isLower();
     const QPointF origin = relative ? current : QPointF();
     switch (command.toUpper().unicode()) {
