@@ -79,7 +79,7 @@ OptionsView::OptionsView(const Settings& settings, MessageHandler* window,
   mime_row->addWidget(unregister_mime_type_now);
   mime_row->addStretch();
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setContentsMargins(6, 6, 6, 6);
   layout->addLayout(path_row);
   layout->addWidget(dont_close_on_add);
   layout->addWidget(dont_clear_on_open);

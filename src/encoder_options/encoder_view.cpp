@@ -97,7 +97,7 @@ EncoderView::EncoderView(MessageHandler* window, MessageHandler* application, QW
   }
 
   auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setContentsMargins(6, 6, 6, 6);
   const auto add_row = [layout](QWidget* container, std::initializer_list<QWidget*> widgets,
                                 bool stretch_after) {
     auto* row = new QHBoxLayout;

@@ -1,0 +1,75 @@
+// Shows the main window and the progress window under a real X server and saves a picture of
+// every tab and of the progress window, for checking the layout by eye:
+//   zavrik_screenshots OUTPUT_FOLDER
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <QTimer>
+#include <cstdio>
+
+#include "encode/progress_window.h"
+#include "files/files_list.h"
+#include "platform/message_box_presenter.h"
+#include "window/main_window.h"
+#include "window/tab_view.h"
+
+namespace {
+class IgnoringHandler : public MessageHandler {
+ public:
+  void MessageReceived(const Message&) override {}
+};
+
+bool Save(QWidget* widget, const QString& path) {
+  const bool saved = widget->grab().save(path);
+  std::printf("%s %s\n", saved ? "saved" : "FAILED", qPrintable(path));
+  return saved;
+}
+
+// Lets the window system map and paint what was just shown or changed.
+void Settle(QWidget* widget) {
+  QEventLoop loop;
+  QTimer::singleShot(300, &loop, &QEventLoop::quit);
+  loop.exec();
+  widget->repaint();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+    return 2;
+  }
+  const QDir output(QString::fromLocal8Bit(argv[1]));
+  if (!output.mkpath(QStringLiteral("."))) return 1;
+
+  IgnoringHandler application;
+  MessageBoxPresenter alerts;
+  Settings settings{QStringLiteral("/usr/local/bin/gogo"), false, false, true};
+  MainWindow window(QString(), &settings, &alerts, &application);
+  window.files_list->AddItems({QStringLiteral("/home/anna/Musik/Aufnahmen/01 Einleitung.wav"),
+                               QStringLiteral("/home/anna/Musik/Aufnahmen/02 Über den Fluss.wav"),
+                               QStringLiteral("/home/anna/Musik/Aufnahmen/03 Schluss.wav")});
+  window.show();
+
+  bool all_saved = true;
+  const QStringList names = {QStringLiteral("tab-1-dateien"), QStringLiteral("tab-2-gogo-optionen"),
+                             QStringLiteral("tab-3-programm-optionen")};
+  for (int tab = 0; tab < window.tab_view->count(); ++tab) {
+    window.tab_view->setCurrentIndex(tab);
+    Settle(&window);
+    all_saved &= Save(&window, output.filePath(names.value(tab) + QStringLiteral(".png")));
+  }
+
+  ProgressWindow* progress = window.progress_window;
+  progress->SetFileName(
+      QStringLiteral("\"/home/anna/Musik/Aufnahmen aus dem Sommer/Ein sehr langer Ordnername mit "
+                     "Umlauten äöü/02 Über den Fluss.wav\""));
+  progress->SetFileNumber(QStringLiteral("Datei 2 von 3"));
+  progress->move(window.pos() + QPoint(50, 50));
+  progress->show();
+  Settle(progress);
+  all_saved &= Save(progress, output.filePath(QStringLiteral("progress-window.png")));
+  progress->hide();
+  return all_saved ? 0 : 1;
+}
