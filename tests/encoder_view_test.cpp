@@ -59,6 +59,7 @@ struct OptionsCase {
   QString extra;
   QString expected;
 };
+void PrintTo(const OptionsCase& c, std::ostream* os) { *os << c.name; }
 
 class EncoderViewOptionsTest : public ::testing::TestWithParam<OptionsCase> {};
 
@@ -94,6 +95,7 @@ struct LimitCase {
   QLineEdit* EncoderView::*field;
   int max_bytes;
 };
+void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.name; }
 
 class EncoderViewLimitTest : public ::testing::TestWithParam<LimitCase> {};
 

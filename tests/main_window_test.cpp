@@ -80,6 +80,7 @@ struct ControlCase {
   uint32_t expected;
   bool to_application;
 };
+void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.name; }
 
 class MainWindowControlTest : public ::testing::TestWithParam<ControlCase> {};
 

@@ -12,6 +12,11 @@
 #include "support/recording_handler.h"
 #include "support/test_support.h"
 
+// Names a settings record in test names by its encoder path.
+void PrintTo(const Settings& settings, std::ostream* os) {
+  *os << '"' << settings.encoder_location.toStdString() << '"';
+}
+
 namespace {
 
 class OptionsViewFillTest : public ::testing::TestWithParam<Settings> {};

@@ -19,6 +19,7 @@ struct PrefixCase {
   qsizetype max_bytes;
   QString expected;
 };
+void PrintTo(const PrefixCase& c, std::ostream* os) { *os << c.name; }
 
 class Utf8PrefixTest : public ::testing::TestWithParam<PrefixCase> {};
 
@@ -83,6 +84,7 @@ struct EditCase {
   QString input;
   QString expected;
 };
+void PrintTo(const EditCase& c, std::ostream* os) { *os << c.name; }
 
 class ByteLimitedFieldTest : public ::testing::TestWithParam<EditCase> {};
 
