@@ -17,6 +17,7 @@
 namespace {
 
 using window_test::MainWindowTest;
+using window_test::WithRefs;
 
 class UrlRecorder : public QObject {
   Q_OBJECT
@@ -27,12 +28,6 @@ class UrlRecorder : public QObject {
  public:
   QList<QUrl> opened;
 };
-
-Message WithRefs(uint32_t what, const QStringList& refs) {
-  Message message(what);
-  for (const QString& ref : refs) message.AddRef(QStringLiteral("refs"), ref);
-  return message;
-}
 
 using CommandDispatchTest = MainWindowTest;
 

@@ -64,6 +64,38 @@ class RecordingApplication : public ApplicationPort {
   MainWindow* window = nullptr;
 };
 
+inline Message WithRefs(uint32_t what, const QStringList& refs) {
+  Message message(what);
+  for (const QString& ref : refs) message.AddRef(QStringLiteral("refs"), ref);
+  return message;
+}
+
+// Writes `content` to `name` below `folder`, making the folders on the way.
+inline QString WriteFileIn(const QTemporaryDir& folder, const QString& name,
+                           const QByteArray& content = "RIFF") {
+  const QString path = folder.filePath(name);
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(content);
+  return path;
+}
+
+inline QStringList Entries(const MainWindow& window) {
+  QStringList entries;
+  for (int i = 0; i < window.files_list->CountItems(); ++i) {
+    entries.append(window.files_list->ItemText(i));
+  }
+  return entries;
+}
+
+template <typename Widget>
+Widget* FindIn(const QWidget& window, const QString& name) {
+  auto* widget = window.findChild<Widget*>(name);
+  EXPECT_NE(widget, nullptr) << name.toStdString();
+  return widget;
+}
+
 // A main window on recording ports, with a temporary folder for the files a test makes.
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -84,27 +116,12 @@ class MainWindowTest : public ::testing::Test {
   QString Path(const QString& name) const { return folder.filePath(name); }
 
   QString WriteFile(const QString& name, const QByteArray& content = "RIFF") const {
-    const QString path = Path(name);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    return path;
+    return WriteFileIn(folder, name, content);
   }
-
-  QStringList Entries() const {
-    QStringList entries;
-    for (int i = 0; i < window->files_list->CountItems(); ++i) {
-      entries.append(window->files_list->ItemText(i));
-    }
-    return entries;
-  }
-
+  QStringList Entries() const { return window_test::Entries(*window); }
   template <typename Widget>
   Widget* Find(const QString& name) const {
-    auto* widget = window->findChild<Widget*>(name);
-    EXPECT_NE(widget, nullptr) << name.toStdString();
-    return widget;
+    return FindIn<Widget>(*window, name);
   }
 
   QTemporaryDir folder;

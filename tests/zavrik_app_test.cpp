@@ -23,12 +23,7 @@ ZavrikApp* g_app = nullptr;
 using window_test::ProcessGone;
 using window_test::ReadEncoderLog;
 using window_test::RecordingAlerts;
-
-Message WithRefs(uint32_t what, const QStringList& refs) {
-  Message message(what);
-  for (const QString& ref : refs) message.AddRef(QStringLiteral("refs"), ref);
-  return message;
-}
+using window_test::WithRefs;
 
 class ZavrikAppTest : public ::testing::Test {
  protected:
@@ -50,26 +45,12 @@ class ZavrikAppTest : public ::testing::Test {
   QString Path(const QString& name) const { return folder.filePath(name); }
 
   QString WriteFile(const QString& name, const QByteArray& content = "RIFF") const {
-    const QString path = Path(name);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    return path;
+    return window_test::WriteFileIn(folder, name, content);
   }
-
-  QStringList Entries() const {
-    QStringList entries;
-    FilesList* list = app.main_window->files_list;
-    for (int i = 0; i < list->CountItems(); ++i) entries.append(list->ItemText(i));
-    return entries;
-  }
-
+  QStringList Entries() const { return window_test::Entries(*app.main_window); }
   template <typename Widget>
   Widget* Find(const QString& name) const {
-    auto* widget = app.main_window->findChild<Widget*>(name);
-    EXPECT_NE(widget, nullptr) << name.toStdString();
-    return widget;
+    return window_test::FindIn<Widget>(*app.main_window, name);
   }
 
   // Starts without installing the list type, so each test begins from a known database.
