@@ -30,9 +30,10 @@ class SingleInstance : public QObject {
   static QString DefaultSocketPath();
 
   // Hands `paths` to the instance listening at `socket_path` and waits for its answer. Works
-  // before any application object exists.
+  // before any application object exists. The wait is long enough for an instance that is still
+  // starting up (installing the list type the first time) to take the paths.
   static HandOver HandTo(const QString& socket_path, const QStringList& paths,
-                         int timeout_ms = 5000);
+                         int timeout_ms = 30000);
 
   explicit SingleInstance(QString socket_path = DefaultSocketPath(), QObject* parent = nullptr);
   ~SingleInstance() override;
