@@ -38,6 +38,7 @@ std::optional<QString> FirstRefPath(const Message& message) {
   if (!ref || ref->isEmpty()) return std::nullopt;
   return ResolvedPath(*ref).value_or(QFileInfo(*ref).absoluteFilePath());
 }
+
 // The program options tab's commands.
 void SettingsMessageReceived(MainWindow& window, const Message& message) {
   Settings* settings = window.settings;
