@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -125,6 +126,18 @@ TEST_F(ZavrikAppTest, StoredSettingsAreShownAndAnUntickedSelfRegistrationInstall
   EXPECT_TRUE(Find<QCheckBox>(QStringLiteral("DontClearOnOpen"))->isChecked());
   EXPECT_FALSE(Find<QCheckBox>(QStringLiteral("SelfRegisterMIMEType"))->isChecked());
   EXPECT_FALSE(IsListMimeTypeInstalled());
+}
+
+TEST_F(ZavrikAppTest, SettingsThatCannotBeKeptAreAnnouncedInTheOptionsTab) {
+  StartQuietly();
+  EXPECT_TRUE(Find<QLabel>(QStringLiteral("SettingsNotice"))->isHidden());
+
+  // An executable whose attributes cannot be written, like one a package installed as root.
+  app.SetExecutablePath(Path(QStringLiteral("gone/zavrik")));
+  app.ReadyToRun();
+  const QLabel* notice = Find<QLabel>(QStringLiteral("SettingsNotice"));
+  EXPECT_FALSE(notice->isHidden());
+  EXPECT_TRUE(notice->text().contains(QStringLiteral("nicht gespeichert")));
 }
 
 TEST_F(ZavrikAppTest, FilesStartedWithAreSortedLikeHandedFiles) {

@@ -121,3 +121,10 @@ void OptionsView::ConnectCommands(MessageHandler* window) {
   connect(unregister_mime_type_now, &QPushButton::clicked, this,
           post(unregister_mime_type_now, command::kUnregisterMimeTypeNow));
 }
+
+void OptionsView::ShowSettingsCannotBeSaved() {
+  settings_notice->setText(
+      QStringLiteral("Änderungen werden nicht gespeichert: Zavrik darf seine Programmdatei nicht "
+                     "ändern. Sie gelten bis zum Beenden."));
+  settings_notice->show();
+}

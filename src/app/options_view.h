@@ -32,6 +32,9 @@ class OptionsView : public QWidget {
   // A one-line notice, hidden until there is something to say (e.g. settings not saved).
   QLabel* settings_notice;
 
+  // Says, once and for the whole session, that changed settings cannot be kept.
+  void ShowSettingsCannotBeSaved();
+
  private:
   void Fill(const Settings& settings);
   void ConnectCommands(MessageHandler* window);

@@ -5,9 +5,11 @@
 
 #include "app/about_text.h"
 #include "app/mime_registration.h"
+#include "app/options_view.h"
 #include "encode/encoding_run.h"
 #include "platform/message_box_presenter.h"
 #include "window/main_window.h"
+#include "window/tab_view.h"
 
 ZavrikApp::ZavrikApp(int& argc, char** argv)
     : QApplication(argc, argv),
@@ -15,7 +17,9 @@ ZavrikApp::ZavrikApp(int& argc, char** argv)
       message_boxes_(std::make_unique<MessageBoxPresenter>()),
       alerts_(message_boxes_.get()) {
   setApplicationName(QStringLiteral("zavrik"));
-  setApplicationDisplayName(QStringLiteral("Zavrik"));
+  // Window managers show "title — display name" unless both agree; the main window's title
+  // stands alone.
+  setApplicationDisplayName(QStringLiteral("Zavrik 1.2a"));
   setDesktopFileName(QStringLiteral("zavrik"));
 }
 
@@ -31,6 +35,10 @@ void ZavrikApp::ReadyToRun() {
   ReadOptions();
   if (settings.self_register_mime_type) RegisterMIMEType(false);
   main_window = std::make_unique<MainWindow>(QString(), &settings, alerts_, this);
+  // An executable installed by a package belongs to root: say so instead of losing changes.
+  if (!CanWriteOptions(executable_path_)) {
+    main_window->tab_view->options_view->ShowSettingsCannotBeSaved();
+  }
   // Files the program was started with are sorted like files handed over later: the first
   // list file is opened, the files before it are added.
   if (!launch_refs.isEmpty()) {
