@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QMimeDatabase>
 #include <QProcess>
@@ -173,7 +174,18 @@ TEST_F(MimeRegistrationTest, ATypeInstalledForAllUsersIsInstalledButCannotBeDele
   EXPECT_EQ(InstallListMimeType(QStringLiteral("/opt/zavrik/zavrik")),
             MimeInstallResult::AlreadyInstalled);
   EXPECT_FALSE(QFile::exists(DataHome() + QStringLiteral("/mime/packages/zavrik-list.xml")));
+  const auto listing = [] {
+    QStringList entries;
+    QDirIterator it(DataHome(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) entries << it.next() + QString::number(it.fileInfo().size());
+    entries.sort();
+    return entries;
+  };
+  const QStringList before = listing();
   EXPECT_EQ(UninstallListMimeType(), MimeDeleteResult::Failed);
+  EXPECT_EQ(listing(), before)
+      << "deleting a type installed for all users touched the user's folder";
 }
 
 TEST(MimeAppsListTest, TakingBackTheDefaultRestoresTheFileByteForByte) {

@@ -230,6 +230,9 @@ MimeInstallResult InstallListMimeType(const QString& executable_path) {
 
 MimeDeleteResult UninstallListMimeType() {
   if (!IsListMimeTypeInstalled()) return MimeDeleteResult::NotInstalled;
+  // Known without our package in the user's folder: installed for all users, which the user
+  // cannot undo; leave the user's folder as it is.
+  if (!QFile::exists(InDataHome(kPackageFile))) return MimeDeleteResult::Failed;
   const bool removed = RemoveInstalledFiles();
   const bool updated = UpdateMimeDatabase();
   // A type that a system folder also installs stays known; deleting it has then failed.
