@@ -109,7 +109,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # desktop entries' MIME cache.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, shared-mime-info, desktop-file-utils")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, xdg-utils, qt6-translations-l10n")
 # CPack puts the summary above this as the synopsis line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Zavrik collects WAVE files in a list and has its encoder gogo (libsndfile

@@ -1,6 +1,9 @@
 #include "app/zavrik_app.h"
 
 #include <QDesktopServices>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QUrl>
 
 #include "app/about_text.h"
@@ -21,6 +24,12 @@ ZavrikApp::ZavrikApp(int& argc, char** argv)
   // stands alone.
   setApplicationDisplayName(QStringLiteral("Zavrik 1.2a"));
   setDesktopFileName(QStringLiteral("zavrik"));
+  // Qt's own dialogs, the file panels' inner labels among them, speak German too.
+  auto* qt_german = new QTranslator(this);
+  if (qt_german->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    installTranslator(qt_german);
+  }
 }
 
 // The window goes before the application object it belongs to.
