@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 
 #include "platform/file_panel.h"
-#include "support/recording_handler.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 
 namespace {

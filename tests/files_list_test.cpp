@@ -251,10 +251,10 @@ TEST_F(FilesListTest, OpeningAFileThatCannotBeReadChangesNothing) {
   for (const QString& path : {folder_.filePath("missing.zvk"), folder_.path()}) {
     Fill(2);
     Select({1});
-    alerts_.ids.clear();
+    alerts_.shown.clear();
     QSignalSpy tab_requests(list_.get(), &FilesList::ListFileRead);
     list_->Open(path);
-    EXPECT_EQ(alerts_.ids, QStringList({"OpenOpenError"})) << path.toStdString();
+    EXPECT_EQ(alerts_.Ids(), QStringList({"OpenOpenError"})) << path.toStdString();
     EXPECT_EQ(list_->CountItems(), 2);
     EXPECT_EQ(SelectedRows(), std::vector<int>({1}));
     EXPECT_EQ(ButtonStates(), (Buttons{true, true, false}));
@@ -284,7 +284,7 @@ TEST_P(OpenTest, FillsTheListFromTheFile) {
   EXPECT_EQ(Entries(*list_), c.expected);
   EXPECT_EQ(encode_.isEnabled(), c.encode_enabled);
   EXPECT_EQ(tab_requests.count(), 1);
-  EXPECT_TRUE(alerts_.ids.isEmpty());
+  EXPECT_TRUE(alerts_.Ids().isEmpty());
   // Whatever was selected before, the buttons fit the list afterwards.
   EXPECT_EQ(remove_.isEnabled(), !SelectedRows().empty());
 }
@@ -307,14 +307,14 @@ TEST_F(FilesListTest, SavedListOpensWithTheSameEntries) {
   list_->Clear();
   list_->Open(path);
   EXPECT_EQ(Entries(*list_), entries);
-  EXPECT_TRUE(alerts_.ids.isEmpty());
+  EXPECT_TRUE(alerts_.Ids().isEmpty());
 }
 
 TEST_F(FilesListTest, SavingWhereNoFileCanBeMadeRaisesSaveOpenError) {
   Fill(1);
   list_->Save(folder_.filePath("no-such-folder/list.zvk"));
   list_->Save(folder_.path());
-  EXPECT_EQ(alerts_.ids, QStringList({"SaveOpenError", "SaveOpenError"}));
+  EXPECT_EQ(alerts_.Ids(), QStringList({"SaveOpenError", "SaveOpenError"}));
   EXPECT_EQ(list_->CountItems(), 1);
 }
 

@@ -16,25 +16,13 @@
 #include "encode/progress_window.h"
 #include "files/files_list.h"
 #include "platform/alert.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 #include "window/main_window.h"
 
 namespace window_test {
 
-class RecordingAlerts : public AlertPresenter {
- public:
-  int Go(const Alert& alert) override {
-    shown.append(alert);
-    return answer;
-  }
-  QStringList Ids() const {
-    QStringList ids;
-    for (const Alert& alert : shown) ids.append(alert.id);
-    return ids;
-  }
-  QList<Alert> shown;
-  int answer = 0;
-};
+using ::RecordingAlerts;
 
 // Stands in for the application object: records the calls and routes messages to the window
 // the way the real one does.

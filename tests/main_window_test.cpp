@@ -19,7 +19,7 @@
 #include "encode/progress_window.h"
 #include "files/files_list.h"
 #include "files/list_file.h"
-#include "support/recording_handler.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 #include "window/tab_view.h"
 
@@ -35,21 +35,12 @@ class RecordingMainWindow : public MainWindow {
   RecordingHandler received;
 };
 
-class AnswerFirst : public AlertPresenter {
- public:
-  int Go(const Alert& alert) override {
-    shown.append(alert.id);
-    return 0;
-  }
-  QStringList shown;
-};
-
 struct Fixture {
   explicit Fixture(const QString& list_path = {})
       : window(std::make_unique<RecordingMainWindow>(list_path, &settings, &alerts, &application)) {
   }
   Settings settings{QStringLiteral("/usr/bin/gogo"), false, false, true};
-  AnswerFirst alerts;
+  RecordingAlerts alerts;
   RecordingHandler application;
   std::unique_ptr<RecordingMainWindow> window;
 };

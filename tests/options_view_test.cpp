@@ -9,7 +9,7 @@
 #include <QLineEdit>
 
 #include "platform/file_panel.h"
-#include "support/recording_handler.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 
 // Names a settings record in test names by its encoder path.

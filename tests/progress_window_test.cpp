@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "support/recording_handler.h"
+#include "support/recorders.h"
 #include "support/test_support.h"
 
 namespace {

@@ -11,15 +11,10 @@
 #include <QTemporaryDir>
 #include <future>
 
+#include "support/recorders.h"
 #include "support/test_support.h"
 
 namespace {
-
-class RecordingHandler : public MessageHandler {
- public:
-  void MessageReceived(const Message& message) override { received.append(message); }
-  QList<Message> received;
-};
 
 // Leaves a socket file behind with nobody listening, as a crashed instance does.
 void LeaveStaleSocket(const QString& path) {
@@ -89,9 +84,9 @@ TEST_F(SingleInstanceTest, HandedPathsArriveAsOneRefsMessage) {
   const QStringList paths = {QStringLiteral("/w/a b.wav"), QStringLiteral("/w/liste.zvk")};
 
   EXPECT_EQ(HandOverInBackground(socket_path, paths), SingleInstance::HandOver::Delivered);
-  ASSERT_TRUE(test_support::WaitUntil([&] { return handler.received.size() == 1; }));
-  EXPECT_EQ(handler.received.at(0).what, command::kRefsReceived);
-  EXPECT_EQ(handler.received.at(0).Refs(QStringLiteral("refs")), paths);
+  ASSERT_TRUE(test_support::WaitUntil([&] { return handler.messages.size() == 1; }));
+  EXPECT_EQ(handler.messages.at(0).what, command::kRefsReceived);
+  EXPECT_EQ(handler.messages.at(0).Refs(QStringLiteral("refs")), paths);
 }
 
 TEST_F(SingleInstanceTest, OnlyOneInstanceListensOnASocket) {
@@ -111,7 +106,7 @@ TEST_F(SingleInstanceTest, ASocketLeftByACrashedInstanceDoesNotStopTheNextStart)
   ASSERT_TRUE(instance.Listen());
   EXPECT_EQ(HandOverInBackground(socket_path, {QStringLiteral("/a")}),
             SingleInstance::HandOver::Delivered);
-  EXPECT_TRUE(test_support::WaitUntil([&] { return handler.received.size() == 1; }));
+  EXPECT_TRUE(test_support::WaitUntil([&] { return handler.messages.size() == 1; }));
 }
 
 TEST_F(SingleInstanceTest, WithoutAnInstanceNothingIsHandedOver) {
@@ -130,7 +125,7 @@ TEST_F(SingleInstanceTest, AMalformedRequestIsDroppedWithoutAnAnswer) {
   EXPECT_TRUE(test_support::WaitUntil(
       [&] { return socket.state() == QLocalSocket::UnconnectedState; }, 5000));
   EXPECT_EQ(socket.bytesAvailable(), 0);
-  EXPECT_TRUE(handler.received.isEmpty());
+  EXPECT_TRUE(handler.messages.isEmpty());
 }
 
 TEST_F(SingleInstanceTest, ASecondZavrikHandsItsFilesWithAbsolutePathsAndEndsAtOnce) {
@@ -153,8 +148,8 @@ TEST_F(SingleInstanceTest, ASecondZavrikHandsItsFilesWithAbsolutePathsAndEndsAtO
       << "the second zavrik did not end";
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0);
-  ASSERT_TRUE(test_support::WaitUntil([&] { return handler.received.size() == 1; }));
-  EXPECT_EQ(handler.received.at(0).Refs(QStringLiteral("refs")),
+  ASSERT_TRUE(test_support::WaitUntil([&] { return handler.messages.size() == 1; }));
+  EXPECT_EQ(handler.messages.at(0).Refs(QStringLiteral("refs")),
             QStringList({folder.path() + QStringLiteral("/song one.wav"),
                          QStringLiteral("/abs/liste.zvk")}));
 }
