@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
   }
 
   const double sync = std::max(0.0, fwrite_sync - fwrite_only);
-  std::printf("%d entries of %d-byte paths, %zu bytes, median of %d rounds\n", kEntries,
-              kPathBytes, bytes.size(), rounds);
+  std::printf("%d entries of %d-byte paths, %zu bytes, median of %d rounds\n", kEntries, kPathBytes,
+              bytes.size(), rounds);
   std::printf("open:  ReadListFile %7.2f ms   getline loop %7.2f ms   ratio %.2f\n", open, getline,
               open / getline);
   std::printf("save:  SaveListFile %7.2f ms   fwrite+fsync %7.2f ms   ratio %.2f\n", save,

@@ -27,7 +27,9 @@ Alert LaunchFailed() {
 }
 
 Alert ReadmeMissing() {
-  return {QStringLiteral("ReadmeDialog"), QStringLiteral("Liesmich-Datei nicht gefunden!"), {kOk},
+  return {QStringLiteral("ReadmeDialog"),
+          QStringLiteral("Liesmich-Datei nicht gefunden!"),
+          {kOk},
           Alert::Kind::Stop};
 }
 
