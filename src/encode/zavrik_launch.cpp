@@ -103,7 +103,15 @@ struct ProcessWatcher::Watched {
   QSocketNotifier* notifier = nullptr;
 };
 
-ProcessWatcher::ProcessWatcher(QObject* parent) : QObject(parent) {}
+void KillAndReap(pid_t pid) {
+  if (pid <= 1) return;
+  KillProcessGroup(pid);
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+}
+
+ProcessWatcher::ProcessWatcher(HandleOpener open_handle, QObject* parent)
+    : QObject(parent), open_handle_(open_handle ? std::move(open_handle) : PidfdOpen) {}
 
 ProcessWatcher::~ProcessWatcher() {
   for (Watched* watched : watched_) {
@@ -113,24 +121,22 @@ ProcessWatcher::~ProcessWatcher() {
   }
 }
 
-void ProcessWatcher::Watch(pid_t pid, const QString& executable) {
-  if (pid <= 0 || IsWatching(pid)) return;  // one notice per process, however often asked
+int ProcessWatcher::Watch(pid_t pid, const QString& executable) {
+  if (pid <= 0) return ESRCH;
+  if (IsWatching(pid)) return 0;  // one notice per process, however often asked
   // Resolved now: by the time the program ends its file may be gone or replaced.
   QString canonical = QFileInfo(executable).canonicalFilePath();
   if (canonical.isEmpty()) canonical = QFileInfo(executable).absoluteFilePath();
 
-  const int pidfd = PidfdOpen(pid);
+  const int pidfd = open_handle_(pid);
   if (pidfd < 0) {
+    const int error = errno;
+    if (error != ESRCH) return error;
     // The process was already reaped elsewhere: it has ended, and the notice must still come.
-    if (errno == ESRCH) {
-      QMetaObject::invokeMethod(
-          this, [this, canonical, pid] { Q_EMIT ProcessEnded(canonical, pid); },
-          Qt::QueuedConnection);
-    } else {
-      qWarning("ProcessWatcher: cannot watch process %d: %s", static_cast<int>(pid),
-               strerror(errno));
-    }
-    return;
+    QMetaObject::invokeMethod(
+        this, [this, canonical, pid] { Q_EMIT ProcessEnded(canonical, pid); },
+        Qt::QueuedConnection);
+    return 0;
   }
 
   auto* watched = new Watched{pid, canonical, pidfd, nullptr};
@@ -138,6 +144,7 @@ void ProcessWatcher::Watch(pid_t pid, const QString& executable) {
   watched->notifier = new QSocketNotifier(pidfd, QSocketNotifier::Read, this);
   connect(watched->notifier, &QSocketNotifier::activated, this, [this, watched] { Reap(watched); });
   watched_.append(watched);
+  return 0;
 }
 
 bool ProcessWatcher::IsWatching(pid_t pid) const {
