@@ -11,6 +11,7 @@ struct Alert {
   QString text;         // German text shown to the user
   QStringList buttons;  // labels, left to right
   Kind kind = Kind::Stop;
+  QString details = {};  // shown on request below the text; empty for none
 };
 
 // Shows alerts and waits until the user answers. Tests replace it with one that records.

@@ -10,6 +10,7 @@ int MessageBoxPresenter::Go(const Alert& alert) {
   // Paths and file names in the text are never markup.
   box.setTextFormat(Qt::PlainText);
   box.setText(alert.text);
+  if (!alert.details.isEmpty()) box.setDetailedText(alert.details);
   box.setIcon(alert.kind == Alert::Kind::Stop ? QMessageBox::Critical : QMessageBox::Information);
   QList<QAbstractButton*> buttons;
   for (const QString& label : alert.buttons) {
