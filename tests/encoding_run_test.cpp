@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -73,6 +74,18 @@ class RecordingPorts : public RunPorts {
     alerts << alert;
     if (during_alert) during_alert();
   }
+  // The bars, the results and the notice are kept apart from the order of the other effects.
+  void SetFileProgress(int percent) override { file_percents << percent; }
+  void SetRunProgress(int permille, const QString&) override { run_permilles << permille; }
+  qint64 FileSize(const QString&) const override { return 1; }
+  qint64 NowMs() const override { return 0; }
+  void ShowResults(const RunResults& shown) override { results = shown; }
+  void NotifyRunEnded(const QString& text) override { notices << text; }
+
+  QList<int> file_percents;
+  QList<int> run_permilles;
+  RunResults results;
+  QStringList notices;
 };
 
 class EncodingRunTest : public ::testing::Test {
@@ -406,6 +419,15 @@ class ScenePorts : public ProcessRunPorts {
   }
   void SetProgressButtonsEnabled(bool) override {}
   void ShowAlert(const Alert& alert) override { alert_ids << alert.id; }
+  void SetFileProgress(int percent) override { file_percents << percent; }
+  void SetRunProgress(int permille, const QString&) override { run_permilles << permille; }
+  qint64 FileSize(const QString&) const override { return 1; }
+  qint64 NowMs() const override { return 0; }
+  void ShowResults(const RunResults& shown) override { results = shown; }
+  void NotifyRunEnded(const QString&) override {}
+  QList<int> file_percents;
+  QList<int> run_permilles;
+  RunResults results;
   int Launch(const QString& executable, const QStringList& words, qint64* pid) override {
     const int status = ProcessRunPorts::Launch(executable, words, pid);
     if (status == 0) events << QStringLiteral("launch %1").arg(*pid);
@@ -420,10 +442,13 @@ class RealProcessRunTest : public ::testing::Test {
     log_path = folder.filePath(QStringLiteral("log"));
     qputenv("FAKE_ENCODER_LOG", QFile::encodeName(log_path));
     qputenv("FAKE_ENCODER_MODE", "wait");
-    ports.SetEndNoticeReceiver([this](const QString& executable, qint64 pid) {
-      ports.events << QStringLiteral("end %1").arg(pid);
-      run.ProcessEnded(executable, pid);
-    });
+    ports.SetEndNoticeReceiver(
+        [this](const QString& executable, qint64 pid, const EncoderEnd& end) {
+          ports.events << QStringLiteral("end %1").arg(pid);
+          run.ProcessEnded(executable, pid, end);
+        });
+    ports.SetProgressReceiver(
+        [this](qint64 pid, double percent) { run.EncoderProgress(pid, percent); });
     ports.files = {QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav"),
                    QStringLiteral("/m/3.wav")};
   }
@@ -562,6 +587,52 @@ TEST_F(RealProcessRunTest, PathsWithBlanksAndQuotesArriveAsOneArgumentEach) {
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(records[i].arguments, QStringList({"-b", "128", "-o", "/out dir", ports.files[i]}));
   }
+}
+
+struct ResultCase {
+  const char* name;
+  FileOutcome outcome;
+  const char* message;
+};
+
+TEST_F(RealProcessRunTest, EachFileEndsWithItsOwnResultAndTheFailedOnesAreNamed) {
+  qputenv("FAKE_ENCODER_MODE", "exit");
+  const ResultCase cases[] = {
+      {"percent", FileOutcome::kEncoded, ""},
+      {"fail", FileOutcome::kFailed, "fake: Eingabe kaputt"},
+      {"silent", FileOutcome::kFailed, "Der Kodierer endete mit dem Rückgabewert 3."},
+      {"signal", FileOutcome::kFailed, "Der Kodierer wurde durch Signal 15 beendet."},
+      {"flood", FileOutcome::kFailed, "fake: zu viel"},
+  };
+  ports.files.clear();
+  for (const ResultCase& c : cases) ports.files << QStringLiteral("/m/%1.wav").arg(c.name);
+  run.Start(fake_encoder);
+  ASSERT_TRUE(test_support::WaitUntil([&] { return !run.encoding(); }, 30000));
+  ASSERT_EQ(ports.results.all().size(), 5);
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(cases[i].name);
+    EXPECT_EQ(ports.results.all()[i].outcome, cases[i].outcome);
+    EXPECT_EQ(ports.results.all()[i].message, QString::fromUtf8(cases[i].message));
+  }
+  // Busy until the first percentage, which the last one printed overtakes.
+  EXPECT_EQ(ports.file_percents.first(), -1);
+  EXPECT_EQ(ports.file_percents.at(ports.file_percents.indexOf(-1, 1) - 1), 75);
+  EXPECT_TRUE(std::is_sorted(ports.run_permilles.begin(), ports.run_permilles.end()));
+  EXPECT_EQ(ports.alert_ids, QStringList({"RunFailures"}));
+}
+
+TEST_F(RealProcessRunTest, SkipAndStopGiveSkippedAndNotStartedWithoutAnAlert) {
+  run.Start(fake_encoder);
+  ASSERT_TRUE(WaitForRecords(1));
+  run.Skip();
+  ASSERT_TRUE(WaitForRecords(2));
+  run.Stop();
+  const QList<FileResult> results = ports.results.all();
+  ASSERT_EQ(results.size(), 3);
+  EXPECT_EQ(results[0].outcome, FileOutcome::kSkipped);
+  EXPECT_EQ(results[1].outcome, FileOutcome::kSkipped);
+  EXPECT_EQ(results[2].outcome, FileOutcome::kNotStarted);
+  EXPECT_TRUE(ports.alert_ids.isEmpty());
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ class RecordingApplication : public ApplicationPort {
     if (window == nullptr) return;
     if (message.what == command::kSomeAppQuit) {
       window->run->ProcessEnded(*message.FindRef(QStringLiteral("be:ref")),
-                                *message.FindInt32(QStringLiteral("pid")));
+                                *message.FindInt32(QStringLiteral("pid")), EncoderEndFrom(message));
     } else if (message.what == command::kRefsReceived) {
       window->RefsReceived(message);
     } else {

@@ -83,7 +83,9 @@ void ZavrikApp::MessageReceived(const Message& message) {
       const std::optional<QString> executable = message.FindRef(QStringLiteral("be:ref"));
       const std::optional<int32_t> pid = message.FindInt32(QStringLiteral("pid"));
       // Only the process the run launched moves it on; the run itself compares.
-      if (main_window && executable && pid) main_window->run->ProcessEnded(*executable, *pid);
+      if (main_window && executable && pid) {
+        main_window->run->ProcessEnded(*executable, *pid, EncoderEndFrom(message));
+      }
       break;
     }
     case command::kEncoderOptions:

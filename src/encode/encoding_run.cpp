@@ -4,6 +4,20 @@
 
 #include "encode/argument_split.h"
 
+void AddEncoderEnd(Message& notice, const EncoderEnd& end) {
+  notice.AddInt32(QStringLiteral("exit"), end.exit.code);
+  notice.AddInt32(QStringLiteral("signaled"), end.exit.signaled ? 1 : 0);
+  notice.AddString(QStringLiteral("message"), end.last_line);
+}
+
+EncoderEnd EncoderEndFrom(const Message& notice) {
+  EncoderEnd end;
+  end.exit.code = notice.FindInt32(QStringLiteral("exit")).value_or(0);
+  end.exit.signaled = notice.FindInt32(QStringLiteral("signaled")).value_or(0) != 0;
+  end.last_line = notice.FindString(QStringLiteral("message")).value_or(QString());
+  return end;
+}
+
 QString FileText(const QString& path) {
   if (!path.contains(QLatin1Char(' '))) return path;
   return QLatin1Char('"') + path + QLatin1Char('"');
@@ -32,6 +46,9 @@ void EncodingRun::Start(const QString& encoder_location) {
   options_before_ = ports_.OptionsBefore();
   options_after_ = ports_.OptionsAfter();
   encoding_ = true;
+  results_.Clear();
+  ports_.ShowResults(results_);
+  StartProgress();
   ports_.ShowProgress();
   ports_.StartWatching();
   EncodeNext();
@@ -48,6 +65,9 @@ void EncodingRun::EncodeNext() {
   ports_.SetProgressTexts(FileText(path),
                           QStringLiteral("Datei %1 von %2").arg(file_index_ + 1).arg(file_count));
   ports_.SetProgressButtonsEnabled(true);
+  ports_.SetFileProgress(-1);
+  progress_.BeginFile(ports_.FileSize(path));
+  ShowRunProgress();
   qint64 pid = 0;
   const int status =
       ports_.Launch(encoder_ref_, EncoderWords(options_before_, path, options_after_), &pid);
@@ -57,12 +77,34 @@ void EncodingRun::EncodeNext() {
     return;
   }
   encoder_pid_ = pid;
+  encoder_path_ = path;
+  encoder_killed_ = false;
   ++file_index_;
+}
+
+void EncodingRun::StartProgress() {
+  qint64 total = 0;
+  for (int index = 0; index < ports_.FileCount(); ++index) {
+    total += ports_.FileSize(ports_.FileAt(index));
+  }
+  progress_.Start(total, ports_.NowMs());
+}
+
+void EncodingRun::ShowRunProgress() {
+  ports_.SetRunProgress(int(progress_.Fraction() * 1000), progress_.RemainingText(ports_.NowMs()));
+}
+
+void EncodingRun::EncoderProgress(qint64 pid, double percent) {
+  if (!encoding_ || encoder_pid_ <= 0 || pid != encoder_pid_) return;
+  ports_.SetFileProgress(int(percent));
+  progress_.SetFilePercent(percent);
+  ShowRunProgress();
 }
 
 void EncodingRun::Skip() {
   if (!encoding_) return;
   ports_.SetProgressButtonsEnabled(false);
+  encoder_killed_ = true;
   KillEncoder();
 }
 
@@ -70,23 +112,44 @@ void EncodingRun::Stop() {
   if (!encoding_) return;
   ports_.StopWatching();
   KillEncoder();
-  encoding_ = false;
-  file_index_ = 0;
-  ports_.HideProgress();
+  if (encoder_pid_ > 0) results_.Add({encoder_path_, FileOutcome::kSkipped, {}});
+  FinishRun();
 }
 
-void EncodingRun::ProcessEnded(const QString& executable, qint64 pid) {
+void EncodingRun::ProcessEnded(const QString& executable, qint64 pid, const EncoderEnd& end) {
   if (!encoding_ || encoder_pid_ <= 0 || pid != encoder_pid_ || executable != encoder_ref_) return;
   // Its process id is free for reuse now; nothing may kill it any more.
   encoder_pid_ = 0;
+  FileResult result{encoder_path_, FileOutcome::kEncoded, {}};
+  if (encoder_killed_) {
+    result.outcome = FileOutcome::kSkipped;
+  } else if (end.exit.signaled || end.exit.code != 0) {
+    result.outcome = FileOutcome::kFailed;
+    result.message = FailureMessage(end.last_line, end.exit);
+  }
+  results_.Add(result);
   EncodeNext();
 }
 
 void EncodingRun::EndRun() {
   ports_.StopWatching();
+  FinishRun();
+}
+
+void EncodingRun::FinishRun() {
   encoding_ = false;
+  // The files the run did not reach count too, so the summary speaks of the whole list.
+  const int file_count = ports_.FileCount();
+  for (auto index = int(results_.all().size()); index < file_count; ++index) {
+    results_.Add({ports_.FileAt(index), FileOutcome::kNotStarted, {}});
+  }
   file_index_ = 0;
+  // Asked before the progress window goes, while Zavrik's windows still know whether they are
+  // the active ones.
+  ports_.NotifyRunEnded(results_.NoticeText());
   ports_.HideProgress();
+  ports_.ShowResults(results_);
+  if (results_.Count(FileOutcome::kFailed) > 0) ports_.ShowAlert(results_.FailureAlert());
 }
 
 void EncodingRun::KillEncoder() {

@@ -4,7 +4,20 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "encode/run_outcome.h"
+#include "encode/run_progress.h"
 #include "platform/alert.h"
+#include "platform/message.h"
+
+// How the encoder launched for a file ended: its exit, and the last line it wrote.
+struct EncoderEnd {
+  ProcessExit exit;
+  QString last_line;
+};
+
+// An end notice ('BRAQ') carries the end in the fields "exit", "signaled" and "message".
+void AddEncoderEnd(Message& notice, const EncoderEnd& end);
+EncoderEnd EncoderEndFrom(const Message& notice);
 
 // Everything an encoding run touches outside itself: the file list, the option strings, the
 // progress window, the launcher and the watch for ended processes, and the alerts.
@@ -24,6 +37,10 @@ class RunPorts {
   virtual void HideProgress() = 0;
   virtual void SetProgressTexts(const QString& file_text, const QString& number_text) = 0;
   virtual void SetProgressButtonsEnabled(bool enabled) = 0;
+  // The current file's percentage, or -1 while the encoder has printed none (a busy bar).
+  virtual void SetFileProgress(int percent) = 0;
+  // The whole run's progress in thousandths, and the estimate of the time left ("" for none).
+  virtual void SetRunProgress(int permille, const QString& remaining) = 0;
 
   // While watching, the end of every launched process reaches EncodingRun::ProcessEnded.
   virtual void StartWatching() = 0;
@@ -34,6 +51,15 @@ class RunPorts {
 
   // Waits until the user has dismissed the alert.
   virtual void ShowAlert(const Alert& alert) = 0;
+
+  // The size of a file on disk, which weighs it in the run's progress.
+  virtual qint64 FileSize(const QString& path) const = 0;
+  // Milliseconds on a clock that only moves forward.
+  virtual qint64 NowMs() const = 0;
+  // Marks the failed files in the list, and forgets earlier marks.
+  virtual void ShowResults(const RunResults& results) = 0;
+  // Tells the user how the run went when Zavrik is not the active application.
+  virtual void NotifyRunEnded(const QString& text) = 0;
 };
 
 // The path as the user sees it on the encoder's command line: in double quotes when it holds a
@@ -60,8 +86,10 @@ class EncodingRun {
   // Kills the current encoder and ends the run.
   void Stop();
   // The end of a process launched from `executable`; advances the run only when it is the
-  // encoder launched last.
-  void ProcessEnded(const QString& executable, qint64 pid);
+  // encoder launched last, whose file's result it gives.
+  void ProcessEnded(const QString& executable, qint64 pid, const EncoderEnd& end = {});
+  // The encoder launched last has printed `percent`.
+  void EncoderProgress(qint64 pid, double percent);
 
   bool encoding() const { return encoding_; }
   int file_index() const { return file_index_; }
@@ -69,9 +97,13 @@ class EncodingRun {
   const QString& encoder_ref() const { return encoder_ref_; }
   const QString& options_before() const { return options_before_; }
   const QString& options_after() const { return options_after_; }
+  const RunResults& results() const { return results_; }
 
  private:
+  void StartProgress();
+  void ShowRunProgress();
   void EndRun();
+  void FinishRun();
   void KillEncoder();
 
   RunPorts& ports_;
@@ -81,4 +113,8 @@ class EncodingRun {
   QString encoder_ref_;
   QString options_before_;
   QString options_after_;
+  QString encoder_path_;         // the file the running encoder works on
+  bool encoder_killed_ = false;  // by "Datei auslassen": its end is no failure
+  RunResults results_;
+  RunProgress progress_;
 };

@@ -1,23 +1,34 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <memory>
 
+#include "encode/encoder_output.h"
 #include "encode/encoding_run.h"
 #include "encode/zavrik_launch.h"
 
+class QSocketNotifier;
+
 // The process half of RunPorts on the real launcher: launching in a process group of its own,
-// killing that group, and handing the end of every launched process on while watching. The
-// list, options, progress window and alerts are left to the subclass.
+// reading what the program writes, killing that group, and handing the end of every launched
+// process on while watching. The list, options, progress window and alerts are left to the
+// subclass.
 class ProcessRunPorts : public RunPorts {
  public:
-  using EndNotice = std::function<void(const QString& executable, qint64 pid)>;
+  using EndNotice =
+      std::function<void(const QString& executable, qint64 pid, const EncoderEnd& end)>;
+  using ProgressNotice = std::function<void(qint64 pid, double percent)>;
 
   explicit ProcessRunPorts(ProcessWatcher::HandleOpener open_handle = {});
+  ~ProcessRunPorts() override;
 
   // Where end notices go while watching, e.g. straight to EncodingRun::ProcessEnded, or into a
   // message for the application object.
   void SetEndNoticeReceiver(EndNotice receiver) { end_notice_ = std::move(receiver); }
-  // The common case: end notices go straight to `run`.
+  // Where each new percentage that a program prints goes.
+  void SetProgressReceiver(ProgressNotice receiver) { progress_notice_ = std::move(receiver); }
+  // The common case: end notices and percentages go straight to `run`.
   void DeliverEndNoticesTo(EncodingRun& run);
 
   void StartWatching() override { watching_ = true; }
@@ -28,10 +39,21 @@ class ProcessRunPorts : public RunPorts {
   bool watching() const { return watching_; }
 
  private:
-  void Ended(const QString& executable, qint64 pid);
+  // The read end of one program's output pipe, read whenever it holds something.
+  struct OutputReader {
+    int descriptor = -1;
+    std::unique_ptr<QSocketNotifier> notifier;
+    EncoderOutput output;
+  };
+
+  void Ended(const QString& executable, qint64 pid, int wait_status);
+  void ReadOutput(qint64 pid);
+  void CloseOutput(OutputReader& reader);
 
   // Keeps watching (and reaping) every launched process, also while the run does not listen.
   ProcessWatcher watcher_;
+  std::map<qint64, OutputReader> readers_;
   EndNotice end_notice_;
+  ProgressNotice progress_notice_;
   bool watching_ = false;
 };

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -17,6 +18,17 @@ QLabel* TextView(const QString& name, const QString& text, QWidget* parent) {
   label->setObjectName(name);
   label->setTextFormat(Qt::PlainText);
   return label;
+}
+
+QProgressBar* Bar(const QString& name, const QString& accessible_name, int maximum,
+                  QWidget* parent) {
+  auto* bar = new QProgressBar(parent);
+  bar->setObjectName(name);
+  bar->setAccessibleName(accessible_name);
+  bar->setRange(0, maximum);
+  bar->setValue(0);
+  bar->setTextVisible(false);
+  return bar;
 }
 }  // namespace
 
@@ -35,6 +47,15 @@ ProgressWindow::ProgressWindow(MessageHandler* window, QWidget* parent)
   file_name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   file_name_text_ = file_name->text();
   file_number = TextView(QStringLiteral("FileNumber"), QStringLiteral("#"), back_view);
+  file_progress =
+      Bar(QStringLiteral("FileProgress"), QStringLiteral("Fortschritt der Datei"), 100, back_view);
+  run_progress = Bar(QStringLiteral("RunProgress"), QStringLiteral("Fortschritt aller Dateien"),
+                     1000, back_view);
+  remaining_time = TextView(QStringLiteral("RemainingTime"), QString(), back_view);
+  // Room for the longest estimate, so the window keeps its size while the text changes.
+  remaining_time->setMinimumWidth(
+      remaining_time->fontMetrics().horizontalAdvance(QStringLiteral("noch etwa 00:00:00")));
+  remaining_time->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   skip_button = new QPushButton(QStringLiteral("Datei auslassen"), back_view);
   skip_button->setObjectName(QStringLiteral("SkipFile"));
   stop_button = new QPushButton(QStringLiteral("Kodieren abbrechen"), back_view);
@@ -48,6 +69,11 @@ ProgressWindow::ProgressWindow(MessageHandler* window, QWidget* parent)
   back_layout->addWidget(now_encoding);
   back_layout->addWidget(file_name);
   back_layout->addWidget(file_number);
+  back_layout->addWidget(file_progress);
+  auto* run_line = new QHBoxLayout;
+  run_line->addWidget(run_progress, 1);
+  run_line->addWidget(remaining_time);
+  back_layout->addLayout(run_line);
   back_layout->addLayout(buttons);
   auto* window_layout = new QVBoxLayout(this);
   window_layout->setContentsMargins(0, 0, 0, 0);
@@ -78,6 +104,20 @@ void ProgressWindow::SetFileNumber(const QString& text) { file_number->setText(t
 void ProgressWindow::SetButtonsEnabled(bool enabled) {
   skip_button->setEnabled(enabled);
   stop_button->setEnabled(enabled);
+}
+
+void ProgressWindow::SetFileProgress(int percent) {
+  if (percent < 0) {
+    file_progress->setRange(0, 0);
+    return;
+  }
+  file_progress->setRange(0, 100);
+  file_progress->setValue(percent);
+}
+
+void ProgressWindow::SetRunProgress(int permille, const QString& remaining) {
+  run_progress->setValue(permille);
+  remaining_time->setText(remaining);
 }
 
 void ProgressWindow::closeEvent(QCloseEvent* event) {

@@ -5,6 +5,7 @@
 #include "platform/message.h"
 
 class QLabel;
+class QProgressBar;
 class QPushButton;
 
 // The window that stands in front of the application during a run: which file is encoded, its
@@ -23,12 +24,19 @@ class ProgressWindow : public QWidget {
   QString FileName() const { return file_name_text_; }
   void SetFileNumber(const QString& text);
   void SetButtonsEnabled(bool enabled);
+  // The current file's percentage; -1 makes the bar a busy bar.
+  void SetFileProgress(int percent);
+  // The run's progress in thousandths and the estimate of the time left.
+  void SetRunProgress(int permille, const QString& remaining);
 
   QWidget* back_view;
   QLabel* file_name;
   QLabel* file_number;
   QPushButton* skip_button;
   QPushButton* stop_button;
+  QProgressBar* file_progress;
+  QProgressBar* run_progress;
+  QLabel* remaining_time;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -32,6 +33,14 @@ class SpawnSetup {
   }
   SpawnSetup(const SpawnSetup&) = delete;
   SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+  // The program's stdout and stderr both become `write_end`.
+  int SendOutputTo(int write_end) {
+    if (int error = posix_spawn_file_actions_adddup2(&actions_, write_end, STDOUT_FILENO)) {
+      return error;
+    }
+    return posix_spawn_file_actions_adddup2(&actions_, write_end, STDERR_FILENO);
+  }
 
   int Prepare() {
     // A group of its own, so that ending the program also ends whatever it started; signals
@@ -63,7 +72,29 @@ int PidfdOpen(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 
 
 }  // namespace
 
-int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid) {
+// A pipe whose ends are closed on exec; the program gets its write end through dup2.
+class OutputPipe {
+ public:
+  ~OutputPipe() {
+    for (int end : ends_) {
+      if (end >= 0) close(end);
+    }
+  }
+  int Open() { return pipe2(ends_, O_CLOEXEC) == 0 ? 0 : errno; }
+  int write_end() const { return ends_[1]; }
+  // After the start: the write end is the program's alone, the read end goes to the caller.
+  int TakeReadEnd() {
+    close(ends_[1]);
+    ends_[1] = -1;
+    fcntl(ends_[0], F_SETFL, fcntl(ends_[0], F_GETFL) | O_NONBLOCK);
+    return std::exchange(ends_[0], -1);
+  }
+
+ private:
+  int ends_[2] = {-1, -1};
+};
+
+int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid, int* output) {
   const QByteArray path = QFile::encodeName(executable);
   if (HoldsNul(path)) return EINVAL;
   std::vector<QByteArray> encoded;
@@ -81,12 +112,18 @@ int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid
 
   SpawnSetup setup;
   if (int error = setup.Prepare()) return error;
+  OutputPipe pipe;
+  if (output != nullptr) {
+    if (int error = pipe.Open()) return error;
+    if (int error = setup.SendOutputTo(pipe.write_end())) return error;
+  }
   pid_t started = 0;
   // glibc reports a failed exec as posix_spawn's own result, so 0 means the program runs.
   const int error = posix_spawn(&started, path.constData(), setup.actions(), setup.attributes(),
                                 argv.data(), environ);
   if (error != 0) return error;
   if (pid != nullptr) *pid = started;
+  if (output != nullptr) *output = pipe.TakeReadEnd();
   return 0;
 }
 
@@ -134,7 +171,7 @@ int ProcessWatcher::Watch(pid_t pid, const QString& executable) {
     if (error != ESRCH) return error;
     // The process was already reaped elsewhere: it has ended, and the notice must still come.
     QMetaObject::invokeMethod(
-        this, [this, canonical, pid] { Q_EMIT ProcessEnded(canonical, pid); },
+        this, [this, canonical, pid] { Q_EMIT ProcessEnded(canonical, pid, 0); },
         Qt::QueuedConnection);
     return 0;
   }
@@ -167,5 +204,5 @@ void ProcessWatcher::Reap(Watched* watched) {
   const QString executable = watched->executable;
   const pid_t pid = watched->pid;
   delete watched;
-  Q_EMIT ProcessEnded(executable, pid);
+  Q_EMIT ProcessEnded(executable, pid, reaped > 0 ? status : 0);
 }

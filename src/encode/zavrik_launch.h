@@ -8,10 +8,13 @@
 #include <functional>
 
 // Starts `executable` with `words` as its arguments (argv[0] is the executable's own path), in
-// a process group of its own, stdin from /dev/null, stdout and stderr inherited. Never through a
-// shell. Returns 0 exactly when the program started (exec succeeded) and stores its process id
-// in `pid`; otherwise returns a non-zero errno value and leaves `pid` alone.
-int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid);
+// a process group of its own, stdin from /dev/null. Never through a shell. Returns 0 exactly
+// when the program started (exec succeeded) and stores its process id in `pid`; otherwise
+// returns a non-zero errno value and leaves `pid` alone. With `output`, the program's stdout and
+// stderr go into one pipe whose non-blocking read end is stored there; without, they are
+// inherited.
+int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid,
+                 int* output = nullptr);
 
 // Ends the whole process group that a launched program leads (SIGKILL). Failures are ignored.
 void KillProcessGroup(pid_t pid);
@@ -37,8 +40,9 @@ class ProcessWatcher : public QObject {
   int Watch(pid_t pid, const QString& executable);
 
  Q_SIGNALS:
-  // `executable` is the canonical path of the program that ended.
-  void ProcessEnded(const QString& executable, qint64 pid);
+  // `executable` is the canonical path of the program that ended; `wait_status` is what
+  // waitpid told of its end (0 when it had been collected elsewhere).
+  void ProcessEnded(const QString& executable, qint64 pid, int wait_status);
 
  private:
   struct Watched;

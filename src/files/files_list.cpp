@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStyle>
 
 #include "app/settings.h"
 #include "files/dropped_paths.h"
@@ -202,3 +203,7 @@ void FilesList::dropEvent(QDropEvent* event) {
 }
 
 void FilesList::SetEncodeEnabled(bool enabled) { SetEnabled(encode_button_, enabled); }
+
+void FilesList::ShowFailures(const QHash<QString, QString>& failures) {
+  model_->MarkFailures(failures, style()->standardIcon(QStyle::SP_MessageBoxCritical));
+}

@@ -38,6 +38,9 @@ class FilesList : public QListView {
   void MoveUp();
   void MoveDown();
   void SelectionChanged();
+  // Marks the entries of the failed files with an error icon and the reason (path -> reason),
+  // until the list changes.
+  void ShowFailures(const QHash<QString, QString>& failures);
 
   // Appends the local files of dropped URLs; true when the data held any URL.
   bool DropMimeData(const QMimeData* mime_data);

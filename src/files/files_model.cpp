@@ -35,12 +35,44 @@ QVariant FilesModel::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
     return {};
   }
-  if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return texts_.at(index.row());
-  return {};
+  const QString& text = texts_.at(index.row());
+  if (role == Qt::DisplayRole) return text;
+  const auto failure = failures_.constFind(text);
+  if (failure == failures_.cend()) return role == Qt::ToolTipRole ? QVariant(text) : QVariant();
+  switch (role) {
+    case Qt::ToolTipRole:
+      return QStringLiteral("%1\n%2").arg(text, *failure);
+    case Qt::AccessibleDescriptionRole:
+      return QStringLiteral("Fehlgeschlagen: ") + *failure;
+    case Qt::DecorationRole:
+      return failure_decoration_;
+    default:
+      return {};
+  }
+}
+
+void FilesModel::MarkFailures(const QHash<QString, QString>& failures,
+                              const QVariant& failure_decoration) {
+  failure_decoration_ = failure_decoration;
+  SetFailures(failures);
+}
+
+void FilesModel::ForgetFailures() {
+  if (!failures_.isEmpty()) SetFailures({});
+}
+
+void FilesModel::SetFailures(QHash<QString, QString> failures) {
+  const bool had_marks = !failures_.isEmpty();
+  failures_ = std::move(failures);
+  if ((had_marks || !failures_.isEmpty()) && Count() > 0) {
+    emit dataChanged(index(0), index(Count() - 1),
+                     {Qt::ToolTipRole, Qt::AccessibleDescriptionRole, Qt::DecorationRole});
+  }
 }
 
 void FilesModel::Append(const QStringList& texts) {
   if (texts.isEmpty()) return;
+  ForgetFailures();
   const int first = Count();
   beginInsertRows(QModelIndex(), first, first + int(texts.size()) - 1);
   texts_.append(texts);
@@ -49,6 +81,7 @@ void FilesModel::Append(const QStringList& texts) {
 
 bool FilesModel::Insert(int row, const QString& text) {
   if (row < 0 || row > Count()) return false;
+  ForgetFailures();
   beginInsertRows(QModelIndex(), row, row);
   texts_.insert(row, text);
   endInsertRows();
@@ -64,6 +97,7 @@ void FilesModel::RemoveRanges(const std::vector<RowRange>& requested) {
     }
   }
   if (ranges.empty()) return;
+  ForgetFailures();
   if (ranges.size() <= kMaxRangeRemovals) {
     // From the last range back, so the rows of the ranges not yet removed keep their numbers.
     for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
@@ -88,6 +122,7 @@ void FilesModel::RemoveRanges(const std::vector<RowRange>& requested) {
 
 bool FilesModel::SwapRows(int first, int second) {
   if (std::min(first, second) < 0 || std::max(first, second) >= Count()) return false;
+  ForgetFailures();
   texts_.swapItemsAt(first, second);
   // Only the two rows and only their texts changed: views repaint just those.
   const QList<int> roles = {Qt::DisplayRole, Qt::ToolTipRole};
@@ -97,6 +132,7 @@ bool FilesModel::SwapRows(int first, int second) {
 }
 
 void FilesModel::Clear() {
+  ForgetFailures();
   beginResetModel();
   texts_.clear();
   endResetModel();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QItemSelection>
 #include <QStringList>
 #include <vector>
@@ -43,6 +44,17 @@ class FilesModel : public QAbstractListModel {
   bool SwapRows(int first, int second);
   void Clear();
 
+  // Marks the entries whose text is a key of `failures` as failed, with the value as the
+  // reason, shown as the row's tooltip, accessible description and `failure_decoration`. The
+  // marks go with the next change of the list.
+  void MarkFailures(const QHash<QString, QString>& failures, const QVariant& failure_decoration);
+  QString Failure(int row) const { return failures_.value(texts_.value(row)); }
+
  private:
+  void ForgetFailures();
+  void SetFailures(QHash<QString, QString> failures);
+
   QStringList texts_;
+  QHash<QString, QString> failures_;
+  QVariant failure_decoration_;
 };

@@ -1,5 +1,8 @@
 #include "window/window_run_ports.h"
 
+#include <QApplication>
+#include <QFileInfo>
+
 #include "encode/progress_window.h"
 #include "encoder_options/encoder_view.h"
 #include "files/files_list.h"
@@ -12,12 +15,18 @@ constexpr QPoint kProgressOffset(50, 50);
 }  // namespace
 
 WindowRunPorts::WindowRunPorts(MainWindow& window) : window_(window) {
-  SetEndNoticeReceiver([&window](const QString& executable, qint64 pid) {
+  clock_.start();
+  SetEndNoticeReceiver([&window](const QString& executable, qint64 pid, const EncoderEnd& end) {
     if (window.application == nullptr) return;
     Message notice(command::kSomeAppQuit);
     notice.AddRef(QStringLiteral("be:ref"), executable);
     notice.AddInt32(QStringLiteral("pid"), int32_t(pid));
+    AddEncoderEnd(notice, end);
     window.application->MessageReceived(notice);
+  });
+  // Percentages are no command of anyone's: they go straight to the run.
+  SetProgressReceiver([&window](qint64 pid, double percent) {
+    if (window.run) window.run->EncoderProgress(pid, percent);
   });
 }
 
@@ -51,3 +60,24 @@ void WindowRunPorts::SetProgressButtonsEnabled(bool enabled) {
 }
 
 void WindowRunPorts::ShowAlert(const Alert& alert) { window_.alerts->Go(alert); }
+
+void WindowRunPorts::SetFileProgress(int percent) {
+  window_.progress_window->SetFileProgress(percent);
+}
+
+void WindowRunPorts::SetRunProgress(int permille, const QString& remaining) {
+  window_.progress_window->SetRunProgress(permille, remaining);
+}
+
+qint64 WindowRunPorts::FileSize(const QString& path) const { return QFileInfo(path).size(); }
+
+void WindowRunPorts::ShowResults(const RunResults& results) {
+  QHash<QString, QString> failures;
+  for (const FileResult& failed : results.Failed()) failures.insert(failed.path, failed.message);
+  window_.files_list->ShowFailures(failures);
+}
+
+void WindowRunPorts::NotifyRunEnded(const QString& text) {
+  // A user who watches Zavrik sees the end; one who works elsewhere hears of it.
+  if (QApplication::activeWindow() == nullptr) notice_->Show(text, {});
+}

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
+
 #include "encode/process_run_ports.h"
+#include "platform/desktop_notice.h"
 
 class MainWindow;
 
@@ -21,7 +24,19 @@ class WindowRunPorts : public ProcessRunPorts {
   void SetProgressTexts(const QString& file_text, const QString& number_text) override;
   void SetProgressButtonsEnabled(bool enabled) override;
   void ShowAlert(const Alert& alert) override;
+  void SetFileProgress(int percent) override;
+  void SetRunProgress(int permille, const QString& remaining) override;
+  qint64 FileSize(const QString& path) const override;
+  qint64 NowMs() const override { return clock_.elapsed(); }
+  void ShowResults(const RunResults& results) override;
+  void NotifyRunEnded(const QString& text) override;
+
+  // Where the end-of-run notice goes; the desktop's notification service unless set.
+  void SetDesktopNotice(DesktopNotice* notice) { notice_ = notice ? notice : &desktop_notice_; }
 
  private:
   MainWindow& window_;
+  QElapsedTimer clock_;
+  DBusDesktopNotice desktop_notice_;
+  DesktopNotice* notice_ = &desktop_notice_;
 };

@@ -1,7 +1,12 @@
 // Stands in for the encoder in tests. Appends one record per run to the file that
 // FAKE_ENCODER_LOG names: its process id, its argument count and its arguments, each ended by
 // a NUL byte. With FAKE_ENCODER_MODE=wait it then stays until it receives SIGTERM; otherwise
-// it ends at once.
+// it ends at once. An input named after one of the endings below ends that way instead:
+//   percent.wav  prints 25, 50 and 75 percent as a terminal encoder would, then succeeds
+//   fail.wav     prints a message and exits with 3
+//   silent.wav   exits with 3 and prints nothing
+//   signal.wav   ends by SIGTERM, which it sends itself
+//   flood.wav    writes 10 MB, then a message, and exits with 1
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -33,6 +38,44 @@ bool AppendRecord(const char* log_path, const std::string& record) {
   return written;
 }
 
+void Print(const std::string& text) {
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t count = write(STDERR_FILENO, text.data() + done, text.size() - done);
+    if (count <= 0) return;
+    done += size_t(count);
+  }
+}
+
+bool EndsWith(const std::string& text, const std::string& ending) {
+  return text.size() >= ending.size() &&
+         text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+// Ends as the input's name asks; returns -1 for an input that asks nothing.
+int EndAsNamed(const std::string& input) {
+  if (EndsWith(input, "/percent.wav")) {
+    for (const char* line : {"\rfake:  25 %", "\rfake:  50 %", "\rfake:  75 %"}) Print(line);
+    Print("\n");
+    return 0;
+  }
+  if (EndsWith(input, "/fail.wav")) {
+    Print("fake: Eingabe kaputt\n");
+    return 3;
+  }
+  if (EndsWith(input, "/silent.wav")) return 3;
+  if (EndsWith(input, "/signal.wav")) {
+    raise(SIGTERM);
+    return 0;
+  }
+  if (EndsWith(input, "/flood.wav")) {
+    const std::string line(1023, 'x');
+    for (int i = 0; i < 10 * 1024; ++i) Print(line + "\n");
+    Print("fake: zu viel\n");
+    return 1;
+  }
+  return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,6 +91,9 @@ int main(int argc, char** argv) {
   if (wait_for_term) sigprocmask(SIG_BLOCK, &term, nullptr);
 
   if (log_path == nullptr || !AppendRecord(log_path, Record(argc, argv))) return 2;
+  if (argc > 1) {
+    if (const int code = EndAsNamed(argv[argc - 1]); code >= 0) return code;
+  }
   if (wait_for_term) {
     int received = 0;
     sigwait(&term, &received);
