@@ -1,6 +1,7 @@
 // Real WAVE files through "Kodieren!" and the real gogo, from the main window.
 #include <sndfile.h>
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -55,13 +56,17 @@ class EndToEndTest : public window_test::MainWindowTest {
     Find<QLineEdit>(QStringLiteral("OutputDirText"))->setText(Path(QStringLiteral("mp3")));
   }
 
-  void EncodeAll() {
+  void RunToTheEnd() {
     auto* encode = Find<QPushButton>(QStringLiteral("EncodeButton"));
     ASSERT_TRUE(encode->isEnabled());
     encode->click();
     ASSERT_TRUE(test_support::WaitUntil([&] { return window->run->encoding(); }));
     ASSERT_TRUE(test_support::WaitUntil([&] { return !window->run->encoding(); }, 60000));
     EXPECT_FALSE(window->progress_window->isVisible());
+  }
+
+  void EncodeAll() {
+    RunToTheEnd();
     EXPECT_TRUE(alerts.shown.isEmpty());
   }
 
@@ -96,6 +101,30 @@ TEST_F(EndToEndTest, DeleteWaveRemovesTheInputsOnceEncoded) {
     EXPECT_TRUE(LooksLikeMp3(Path(QStringLiteral("mp3/") + name + QStringLiteral(".mp3"))));
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("in/") + name + QStringLiteral(".wav"))));
   }
+}
+
+TEST_F(EndToEndTest, AFileTheEncoderCannotReadIsMarkedAndReportedAfterTheRun) {
+  QFile text(Path(QStringLiteral("in/zwei zwei.wav")));
+  ASSERT_TRUE(text.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  text.write("Dies ist kein Klang.\n");
+  text.close();
+  RunToTheEnd();
+  EXPECT_TRUE(LooksLikeMp3(Path(QStringLiteral("mp3/eins.mp3"))));
+  EXPECT_TRUE(LooksLikeMp3(Path(QStringLiteral("mp3/drei.mp3"))));
+  EXPECT_FALSE(QFile::exists(Path(QStringLiteral("mp3/zwei zwei.mp3"))));
+
+  ASSERT_EQ(alerts.Ids(), QStringList({QStringLiteral("RunFailures")}));
+  EXPECT_EQ(alerts.shown[0].text, QStringLiteral("1 von 3 Dateien konnte nicht kodiert werden."));
+  EXPECT_TRUE(alerts.shown[0].details.startsWith(Path(QStringLiteral("in/zwei zwei.wav: gogo: "))));
+  EXPECT_TRUE(alerts.shown[0].details.contains(QStringLiteral("keine lesbare Audiodatei")));
+  const auto* list = Find<QAbstractItemView>(QStringLiteral("FilesList"));
+  EXPECT_TRUE(list->model()->index(1, 0).data(Qt::DecorationRole).isValid());
+  EXPECT_TRUE(list->model()
+                  ->index(1, 0)
+                  .data(Qt::ToolTipRole)
+                  .toString()
+                  .contains(QStringLiteral("keine lesbare Audiodatei")));
+  EXPECT_FALSE(list->model()->index(0, 0).data(Qt::DecorationRole).isValid());
 }
 
 }  // namespace

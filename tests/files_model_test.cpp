@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 #include <QStringListModel>
+#include <functional>
 
 #include "files_recorders.h"
 
@@ -162,6 +163,32 @@ TEST(FilesModelTest, InsertsOnlyWithinTheList) {
   EXPECT_FALSE(model.Insert(5, "far"));
   EXPECT_FALSE(model.Insert(-1, "before"));
   EXPECT_EQ(model.Texts(), QStringList({"a", "x", "b", "end"}));
+}
+
+TEST(FilesModelTest, FailureMarksLastUntilTheListChanges) {
+  const std::function<void(FilesModel&)> changes[] = {
+      [](FilesModel& m) { m.Append({QStringLiteral("9")}); },
+      [](FilesModel& m) { m.Insert(0, QStringLiteral("9")); },
+      [](FilesModel& m) {
+        m.RemoveRanges({{2, 2}});
+      },
+      [](FilesModel& m) { m.SwapRows(0, 2); },
+      [](FilesModel& m) { m.Clear(); },
+  };
+  for (const auto& change : changes) {
+    FilesModel model;
+    model.Append(Numbered(3));
+    model.MarkFailures({{QStringLiteral("1"), QStringLiteral("gogo: kaputt")}},
+                       QStringLiteral("icon"));
+    const QModelIndex failed = model.index(1);
+    EXPECT_EQ(failed.data(Qt::DecorationRole), QVariant(QStringLiteral("icon")));
+    EXPECT_EQ(failed.data(Qt::ToolTipRole), QVariant(QStringLiteral("1\ngogo: kaputt")));
+    EXPECT_EQ(failed.data(Qt::AccessibleDescriptionRole),
+              QVariant(QStringLiteral("Fehlgeschlagen: gogo: kaputt")));
+    EXPECT_FALSE(model.index(0).data(Qt::DecorationRole).isValid());
+    change(model);
+    for (int row = 0; row < model.Count(); ++row) EXPECT_TRUE(model.Failure(row).isEmpty());
+  }
 }
 
 }  // namespace
