@@ -115,7 +115,7 @@ TEST_F(EndToEndTest, AFileTheEncoderCannotReadIsMarkedAndReportedAfterTheRun) {
 
   ASSERT_EQ(alerts.Ids(), QStringList({QStringLiteral("RunFailures")}));
   EXPECT_EQ(alerts.shown[0].text, QStringLiteral("1 von 3 Dateien konnte nicht kodiert werden."));
-  EXPECT_TRUE(alerts.shown[0].details.startsWith(Path(QStringLiteral("in/zwei zwei.wav: gogo: "))));
+  EXPECT_TRUE(alerts.shown[0].details.startsWith(Path(QStringLiteral("in/zwei zwei.wav\ngogo: "))));
   EXPECT_TRUE(alerts.shown[0].details.contains(QStringLiteral("keine lesbare Audiodatei")));
   const auto* list = Find<QAbstractItemView>(QStringLiteral("FilesList"));
   EXPECT_TRUE(list->model()->index(1, 0).data(Qt::DecorationRole).isValid());

@@ -67,7 +67,7 @@ TEST(RunResultsTest, TheAlertAndTheNoticeCountWhatFailed) {
   results.Add({QStringLiteral("/m/d.wav"), FileOutcome::kFailed, QStringLiteral("gogo: d")});
   const Alert alert = results.FailureAlert();
   EXPECT_EQ(alert.text, QStringLiteral("2 von 4 Dateien konnten nicht kodiert werden."));
-  EXPECT_EQ(alert.details, QStringLiteral("/m/b.wav: gogo: b\n/m/d.wav: gogo: d"));
+  EXPECT_EQ(alert.details, QStringLiteral("/m/b.wav\ngogo: b\n\n/m/d.wav\ngogo: d"));
   EXPECT_EQ(results.NoticeText(), QStringLiteral("1 von 4 Dateien kodiert, 2 fehlgeschlagen"));
 
   RunResults all_encoded;

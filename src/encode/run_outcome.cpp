@@ -39,10 +39,11 @@ Alert RunResults::FailureAlert() const {
           .arg(Files(results_.size()));
   QStringList details;
   for (const FileResult& result : failed) {
-    details << result.path + QStringLiteral(": ") + result.message;
+    details << result.path + QLatin1Char('\n') + result.message;
   }
   Alert alert{QStringLiteral("RunFailures"), text, {QStringLiteral("OK")}, Alert::Kind::Stop};
-  alert.details = details.join(QLatin1Char('\n'));
+  // A blank line between the files: the encoder's message may name the path once more.
+  alert.details = details.join(QStringLiteral("\n\n"));
   return alert;
 }
 
