@@ -35,7 +35,8 @@ ersetzt; eine andere Datei (etwa eine WAVE-Datei) und die Eingabe selbst nie. Le
 Argumente werden übergangen. Die MP3-Datei erscheint erst, wenn sie vollständig ist: ein
 abgebrochener Lauf hinterlässt keine halbe Datei.
 
-Fortschritt in Prozent erscheint auf der Standardfehlerausgabe, wenn sie ein Terminal ist.
+Fortschritt in Prozent erscheint höchstens zehnmal in der Sekunde auf der
+Standardfehlerausgabe, wenn sie ein Terminal oder eine Pipe ist, nie in einer Datei.
 
 Rückgabewert: 0 bei Erfolg, 1 wenn Lesen, Kodieren oder Schreiben scheitert,
 2 bei einem falschen Aufruf.

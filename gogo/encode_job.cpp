@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -20,10 +21,17 @@ void Report(const std::string& message) { std::fprintf(stderr, "gogo: %s\n", mes
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
-// Shows whole percents on a terminal, rewriting one line.
+// Whether percents are for someone: a terminal or a pipe that a front end reads. A log file
+// (a regular file) stays free of them.
+bool StderrTakesProgress() {
+  struct stat status {};
+  return fstat(STDERR_FILENO, &status) == 0 && !S_ISREG(status.st_mode);
+}
+
+// Shows whole percents, rewriting one line, at most ten times a second.
 class Progress {
  public:
-  explicit Progress(int64_t total) : total_(total), shown_(isatty(STDERR_FILENO) && total > 0) {}
+  explicit Progress(int64_t total) : total_(total), shown_(total > 0 && StderrTakesProgress()) {}
   ~Progress() { End(); }
   // Ends the percent line, so that a message after it starts on a line of its own.
   void End() {
@@ -34,6 +42,9 @@ class Progress {
     if (!shown_) return;
     const int percent = static_cast<int>(std::min<int64_t>(100, done * 100 / total_));
     if (percent == percent_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (percent < 100 && percent_ >= 0 && now - shown_at_ < std::chrono::milliseconds(100)) return;
+    shown_at_ = now;
     percent_ = percent;
     std::fprintf(stderr, "\rgogo: %3d %%", percent);
     std::fflush(stderr);
@@ -43,6 +54,7 @@ class Progress {
   int64_t total_;
   bool shown_;
   int percent_ = -1;
+  std::chrono::steady_clock::time_point shown_at_;
 };
 
 // Opens the input read-only; nothing else ever touches it until -delete. O_NONBLOCK keeps a

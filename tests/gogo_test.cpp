@@ -312,6 +312,21 @@ TEST_F(GogoTest, OutputIsNamedAfterTheInputOrAsAsked) {
   EXPECT_TRUE(Entries(Path(QStringLiteral("ignored"))).isEmpty());
 }
 
+// A front end reads the percents from a pipe; a log file gets none of them.
+TEST_F(GogoTest, PercentsGoToAPipeButNeverIntoAFile) {
+  WriteTone(Path(QStringLiteral("tone.wav")), {});
+  const GogoRun piped = RunGogo({QStringLiteral("tone.wav")}, folder());
+  EXPECT_TRUE(piped.error_output.endsWith(QStringLiteral("\rgogo: 100 %\n")))
+      << piped.error_output.toStdString();
+  QProcess logged;
+  logged.setWorkingDirectory(folder());
+  logged.setStandardErrorFile(Path(QStringLiteral("log.txt")));
+  logged.start(GogoPath(), {QStringLiteral("tone.wav")});
+  ASSERT_TRUE(logged.waitForFinished(60000));
+  EXPECT_EQ(logged.exitCode(), 0);
+  EXPECT_TRUE(ReadBytes(Path(QStringLiteral("log.txt"))).isEmpty());
+}
+
 TEST_F(GogoTest, RelativeInputWithoutFolderLandsInTheWorkingFolder) {
   WriteTone(Path(QStringLiteral("plain.wav")), {});
   ASSERT_EQ(RunGogo({QStringLiteral("plain.wav")}, folder()).exit_code, 0);
