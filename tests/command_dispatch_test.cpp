@@ -7,12 +7,16 @@
 #include <QUrl>
 #include <optional>
 
+#include "app/options_commands.h"
 #include "app/options_view.h"
+#include "files/files_commands.h"
 #include "files/files_view.h"
 #include "files/list_file.h"
 #include "main_window_fixture.h"
 #include "platform/file_panel.h"
+#include "platform/system_messages.h"
 #include "window/tab_view.h"
+#include "window/window_commands.h"
 
 namespace {
 

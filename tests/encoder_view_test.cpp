@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "encoder_options/encoder_commands.h"
 #include "platform/file_panel.h"
 #include "support/recorders.h"
 #include "support/test_support.h"

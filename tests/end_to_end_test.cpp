@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "main_window_fixture.h"
+#include "platform/system_messages.h"
 
 namespace {
 

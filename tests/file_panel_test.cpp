@@ -8,10 +8,14 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "app/options_commands.h"
 #include "app/settings.h"
+#include "encoder_options/encoder_commands.h"
+#include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files/files_view.h"
 #include "files_recorders.h"
+#include "platform/system_messages.h"
 #include "support/test_support.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/settings.h"
+#include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files_recorders.h"
 

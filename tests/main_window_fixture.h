@@ -16,6 +16,7 @@
 #include "encode/progress_window.h"
 #include "files/files_list.h"
 #include "platform/alert.h"
+#include "platform/system_messages.h"
 #include "support/recorders.h"
 #include "support/test_support.h"
 #include "window/main_window.h"

@@ -16,12 +16,18 @@
 #include <functional>
 #include <memory>
 
+#include "app/options_commands.h"
 #include "encode/progress_window.h"
+#include "encode/run_commands.h"
+#include "encoder_options/encoder_commands.h"
+#include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files/list_file.h"
+#include "platform/system_messages.h"
 #include "support/recorders.h"
 #include "support/test_support.h"
 #include "window/tab_view.h"
+#include "window/window_commands.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "app/options_commands.h"
 #include "platform/file_panel.h"
 #include "support/recorders.h"
 #include "support/test_support.h"

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "encode/run_commands.h"
 #include "support/recorders.h"
 #include "support/test_support.h"
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "encode/progress_window.h"
+#include "encode/run_commands.h"
 #include "main_window_fixture.h"
 
 namespace {

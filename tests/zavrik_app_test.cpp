@@ -14,8 +14,13 @@
 
 #include "app/about_text.h"
 #include "app/mime_registration.h"
+#include "app/options_commands.h"
+#include "encode/run_commands.h"
+#include "encoder_options/encoder_commands.h"
+#include "files/files_commands.h"
 #include "files/list_file.h"
 #include "main_window_fixture.h"
+#include "platform/system_messages.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/options_commands.h"
 #include "platform/file_panel.h"
 #include "platform/message_post.h"
 #include "platform/utf8_limit_validator.h"

@@ -8,9 +8,13 @@
 
 #include "app/about_text.h"
 #include "app/mime_registration.h"
+#include "app/options_commands.h"
 #include "app/options_view.h"
 #include "encode/encoding_run.h"
+#include "encoder_options/encoder_commands.h"
+#include "files/files_commands.h"
 #include "platform/message_box_presenter.h"
+#include "platform/system_messages.h"
 #include "window/main_window.h"
 #include "window/tab_view.h"
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "encode/run_commands.h"
 #include "platform/message_post.h"
 
 namespace {

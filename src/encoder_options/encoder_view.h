@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "encoder_options/option_string.h"
-#include "platform/message.h"
+#include "encoder_options/encoder_commands.h"
 
 class FilePanel;
 class QCheckBox;

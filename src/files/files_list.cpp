@@ -8,6 +8,7 @@
 
 #include "app/settings.h"
 #include "files/dropped_paths.h"
+#include "files/files_commands.h"
 #include "files/files_model.h"
 #include "files/list_file.h"
 #include "platform/alert.h"

@@ -5,8 +5,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "files/files_commands.h"
 #include "files/files_list.h"
 #include "platform/file_panel.h"
+#include "platform/system_messages.h"
 
 namespace {
 FilePanel::Setup AddFilesPanelSetup() {

@@ -10,9 +10,13 @@
 #include <optional>
 
 #include "app/application_port.h"
+#include "app/options_commands.h"
 #include "app/options_view.h"
 #include "encode/encoding_run.h"
+#include "encode/run_commands.h"
+#include "encoder_options/encoder_commands.h"
 #include "encoder_options/encoder_view.h"
+#include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files/files_view.h"
 #include "platform/file_panel.h"
@@ -20,6 +24,7 @@
 #include "platform/utf8_limit.h"
 #include "window/main_window.h"
 #include "window/tab_view.h"
+#include "window/window_commands.h"
 
 namespace {
 constexpr qsizetype kEncoderLocationBytes = 1023;

@@ -10,10 +10,14 @@
 
 #include "encode/encoding_run.h"
 #include "encode/progress_window.h"
+#include "encode/run_commands.h"
+#include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files/files_view.h"
 #include "platform/message_post.h"
+#include "platform/system_messages.h"
 #include "window/tab_view.h"
+#include "window/window_commands.h"
 #include "window/window_run_ports.h"
 
 namespace {

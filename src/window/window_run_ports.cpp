@@ -3,6 +3,7 @@
 #include "encode/progress_window.h"
 #include "encoder_options/encoder_view.h"
 #include "files/files_list.h"
+#include "platform/system_messages.h"
 #include "window/main_window.h"
 #include "window/tab_view.h"
 
