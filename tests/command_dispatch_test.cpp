@@ -36,7 +36,7 @@ class UrlRecorder : public QObject {
 using CommandDispatchTest = MainWindowTest;
 
 TEST_F(CommandDispatchTest, SavePanelResultJoinsFolderAndNameAndMissingFieldsSaveNothing) {
-  window->files_list->AddFile(QStringLiteral("/music/a.wav"));
+  List()->AddFile(QStringLiteral("/music/a.wav"));
   QDir().mkpath(Path(QStringLiteral("lists")));
   QFile::link(Path(QStringLiteral("lists")), Path(QStringLiteral("link")));
   struct Case {
@@ -71,7 +71,7 @@ TEST_F(CommandDispatchTest, OpenPanelResultOpensTheChosenListAndWithoutRefsDoesN
   const QString list = Path(QStringLiteral("old.zvk"));
   ASSERT_EQ(SaveListFile(list, {QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav")}),
             ListSaveResult::Saved);
-  window->files_list->AddFile(QStringLiteral("/m/replaced.wav"));
+  List()->AddFile(QStringLiteral("/m/replaced.wav"));
 
   window->MessageReceived(Message(command::kOpenPanel));
   EXPECT_EQ(Entries(), QStringList({QStringLiteral("/m/replaced.wav")}));
@@ -123,7 +123,7 @@ TEST_F(CommandDispatchTest, HandedFilesAreAddedUntilTheFirstListFileWhichIsOpene
       {"unresolvable", {missing, wave}, false, {wave}},
   };
   for (const Case& test : cases) {
-    window->files_list->Clear();
+    List()->Clear();
     settings.dont_clear_on_open = test.dont_clear_on_open;
     window->RefsReceived(WithRefs(command::kRefsReceived, test.refs));
     EXPECT_EQ(Entries(), test.expected) << test.what;
@@ -194,7 +194,7 @@ TEST_F(CommandDispatchTest, EncoderLocationIsCutTo1023BytesBetweenCharacters) {
 }
 
 TEST_F(CommandDispatchTest, AddFilesPanelFollowsDontCloseOnAddAtEveryShowing) {
-  FilePanel* panel = window->tab_view->files_view->add_files_panel;
+  auto* panel = Find<FilePanel>(QStringLiteral("AddFilesPanel"));
   struct Case {
     bool dont_close_on_add;
     bool hide_when_done;
@@ -229,7 +229,7 @@ TEST_F(CommandDispatchTest, MimeButtonsAndClosingGoToTheApplication) {
 }
 
 TEST_F(CommandDispatchTest, UnknownCodesChangeNothing) {
-  window->files_list->AddFile(QStringLiteral("/m/a.wav"));
+  List()->AddFile(QStringLiteral("/m/a.wav"));
   const Settings before = settings;
   for (const uint32_t what :
        {FourCharCode("XXXX"), command::kAboutRequested, command::kSomeAppQuit, uint32_t(0)}) {

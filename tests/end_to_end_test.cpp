@@ -60,9 +60,9 @@ class EndToEndTest : public window_test::MainWindowTest {
     auto* encode = Find<QPushButton>(QStringLiteral("EncodeButton"));
     ASSERT_TRUE(encode->isEnabled());
     encode->click();
-    ASSERT_TRUE(test_support::WaitUntil([&] { return window->run->encoding(); }));
-    ASSERT_TRUE(test_support::WaitUntil([&] { return !window->run->encoding(); }, 60000));
-    EXPECT_FALSE(window->progress_window->isVisible());
+    ASSERT_TRUE(test_support::WaitUntil([&] { return window->run().encoding(); }));
+    ASSERT_TRUE(test_support::WaitUntil([&] { return !window->run().encoding(); }, 60000));
+    EXPECT_FALSE(Progress()->isVisible());
     EXPECT_TRUE(alerts.shown.isEmpty());
   }
 

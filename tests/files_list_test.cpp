@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/settings.h"
+#include "files/files_settings.h"
 #include "files/list_file.h"
 #include "files_recorders.h"
 
@@ -73,7 +73,7 @@ class FilesListTest : public testing::Test {
   QTemporaryDir folder_;
   RecordingHandler application_;
   RecordingAlerts alerts_;
-  Settings settings_;
+  FilesSettings settings_;
   QPushButton remove_, encode_, move_up_, move_down_;
   std::unique_ptr<FilesList> list_;
 };

@@ -4,9 +4,9 @@
 
 #include <QPushButton>
 
-#include "app/settings.h"
 #include "files/files_commands.h"
 #include "files/files_list.h"
+#include "files/files_settings.h"
 #include "files_recorders.h"
 
 namespace {
@@ -25,7 +25,7 @@ class FilesViewTest : public testing::Test {
   RecordingHandler window_;
   RecordingHandler application_;
   RecordingAlerts alerts_;
-  Settings settings_;
+  FilesSettings settings_;
   FilesView view_;
 };
 
@@ -59,9 +59,9 @@ TEST_F(FilesViewTest, ButtonsSendTheirCommandsToTheWindow) {
 }
 
 TEST_F(FilesViewTest, ListDrivesTheTabsButtonsAndTheEncodeButton) {
-  view_.files_list->AddItems({"/a.wav", "/b.wav"});
+  view_.List()->AddItems({"/a.wav", "/b.wav"});
   EXPECT_TRUE(encode_.isEnabled());
-  view_.files_list->setCurrentIndex(view_.files_list->model()->index(1, 0));
+  view_.List()->setCurrentIndex(view_.List()->model()->index(1, 0));
   EXPECT_TRUE(Button("RemoveFiles")->isEnabled());
   EXPECT_TRUE(Button("MoveUp")->isEnabled());
   EXPECT_FALSE(Button("MoveDown")->isEnabled());
@@ -73,7 +73,7 @@ TEST_F(FilesViewTest, ListFillsTheTabAboveTheButtonsAtTheBottomCorners) {
     view_.show();
     QWidget* scroll = view_.findChild<QWidget*>(QStringLiteral("FilesScroll"));
     ASSERT_NE(scroll, nullptr);
-    EXPECT_TRUE(scroll->isAncestorOf(view_.files_list));
+    EXPECT_TRUE(scroll->isAncestorOf(view_.List()));
     const QRect up = Button("MoveUp")->geometry();
     const QRect down = Button("MoveDown")->geometry();
     const QRect add = Button("AddFiles")->geometry();

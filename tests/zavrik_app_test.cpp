@@ -183,7 +183,7 @@ TEST_F(ZavrikAppTest, PanelResultsAndHandedFilesReachTheMainWindow) {
 
   app.MessageReceived(Message(command::kNewList));  // a window command: not routed
   EXPECT_EQ(Entries(), QStringList({wave}));
-  app.main_window->files_list->Clear();
+  window_test::ListOf(*app.main_window)->Clear();
   app.MessageReceived(WithRefs(command::kOpenPanel, {Path(QStringLiteral("saved.zvk"))}));
   EXPECT_EQ(Entries(), QStringList({wave}));
 
@@ -263,19 +263,19 @@ TEST_F(ZavrikAppTest, OnlyTheEndOfTheLaunchedEncoderAdvancesTheRun) {
 
   // Notices of another process from the same executable, or without a process id, are dropped.
   Message other(command::kSomeAppQuit);
-  other.AddRef(QStringLiteral("be:ref"), app.main_window->run->encoder_ref());
+  other.AddRef(QStringLiteral("be:ref"), app.main_window->run().encoder_ref());
   other.AddInt32(QStringLiteral("pid"), int32_t(getpid()));
   app.MessageReceived(other);
   Message without_pid(command::kSomeAppQuit);
-  without_pid.AddRef(QStringLiteral("be:ref"), app.main_window->run->encoder_ref());
+  without_pid.AddRef(QStringLiteral("be:ref"), app.main_window->run().encoder_ref());
   app.MessageReceived(without_pid);
-  EXPECT_EQ(app.main_window->run->file_index(), 1);
+  EXPECT_EQ(app.main_window->run().file_index(), 1);
 
   kill(pid_t(encoder_pid), SIGTERM);
   ASSERT_TRUE(test_support::WaitUntil([&] { return ReadEncoderLog(log).size() == 2; }));
   const qint64 second_pid = ReadEncoderLog(log).at(1).pid;
   kill(pid_t(second_pid), SIGTERM);
-  EXPECT_TRUE(test_support::WaitUntil([&] { return !app.main_window->run->encoding(); }));
+  EXPECT_TRUE(test_support::WaitUntil([&] { return !app.main_window->run().encoding(); }));
   EXPECT_TRUE(ProcessGone(second_pid));
   qunsetenv("FAKE_ENCODER_LOG");
   qunsetenv("FAKE_ENCODER_MODE");

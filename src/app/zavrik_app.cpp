@@ -9,14 +9,11 @@
 #include "app/about_text.h"
 #include "app/mime_registration.h"
 #include "app/options_commands.h"
-#include "app/options_view.h"
-#include "encode/encoding_run.h"
 #include "encoder_options/encoder_commands.h"
 #include "files/files_commands.h"
 #include "platform/message_box_presenter.h"
 #include "platform/system_messages.h"
 #include "window/main_window.h"
-#include "window/tab_view.h"
 
 ZavrikApp::ZavrikApp(int& argc, char** argv)
     : QApplication(argc, argv),
@@ -47,11 +44,10 @@ void ZavrikApp::ReadyToRun() {
   main_window.reset();
   ReadOptions();
   if (settings.self_register_mime_type) RegisterMIMEType(false);
-  main_window = std::make_unique<MainWindow>(QString(), &settings, alerts_, this);
+  options_view_ = new OptionsView(settings, *this, this);
+  main_window = std::make_unique<MainWindow>(QString(), settings, *this, *alerts_, *options_view_);
   // An executable installed by a package belongs to root: say so instead of losing changes.
-  if (!CanWriteOptions(executable_path_)) {
-    main_window->tab_view->options_view->ShowSettingsCannotBeSaved();
-  }
+  if (!CanWriteOptions(executable_path_)) options_view_->ShowSettingsCannotBeSaved();
   // Files the program was started with are sorted like files handed over later: the first
   // list file is opened, the files before it are added.
   if (!launch_refs.isEmpty()) {
@@ -87,7 +83,7 @@ void ZavrikApp::MessageReceived(const Message& message) {
       const std::optional<QString> executable = message.FindRef(QStringLiteral("be:ref"));
       const std::optional<int32_t> pid = message.FindInt32(QStringLiteral("pid"));
       // Only the process the run launched moves it on; the run itself compares.
-      if (main_window && executable && pid) main_window->run->ProcessEnded(*executable, *pid);
+      if (main_window && executable && pid) main_window->ProcessEnded(*executable, *pid);
       break;
     }
     case command::kEncoderOptions:

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 
-#include "files/list_file.h"
 #include "platform/extended_attributes.h"
 
 namespace {

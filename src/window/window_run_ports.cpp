@@ -4,51 +4,50 @@
 #include "encoder_options/encoder_view.h"
 #include "files/files_list.h"
 #include "platform/system_messages.h"
-#include "window/main_window.h"
-#include "window/tab_view.h"
 
 namespace {
 // The progress window stands this far right of and below the main window's top-left corner.
 constexpr QPoint kProgressOffset(50, 50);
 }  // namespace
 
-WindowRunPorts::WindowRunPorts(MainWindow& window) : window_(window) {
-  SetEndNoticeReceiver([&window](const QString& executable, qint64 pid) {
-    if (window.application == nullptr) return;
+WindowRunPorts::WindowRunPorts(const FilesList& files, const EncoderView& encoder_options,
+                               ProgressWindow& progress, const QWidget& window,
+                               AlertPresenter& alerts, MessageHandler& application)
+    : files_(files),
+      encoder_options_(encoder_options),
+      progress_(progress),
+      window_(window),
+      alerts_(alerts) {
+  SetEndNoticeReceiver([&application](const QString& executable, qint64 pid) {
     Message notice(command::kSomeAppQuit);
     notice.AddRef(QStringLiteral("be:ref"), executable);
     notice.AddInt32(QStringLiteral("pid"), int32_t(pid));
-    window.application->MessageReceived(notice);
+    application.MessageReceived(notice);
   });
 }
 
-int WindowRunPorts::FileCount() const { return window_.files_list->CountItems(); }
+int WindowRunPorts::FileCount() const { return files_.CountItems(); }
 
-QString WindowRunPorts::FileAt(int index) const { return window_.files_list->ItemText(index); }
+QString WindowRunPorts::FileAt(int index) const { return files_.ItemText(index); }
 
-QString WindowRunPorts::OptionsBefore() const {
-  return window_.tab_view->encoder_view->OptionsBefore();
-}
+QString WindowRunPorts::OptionsBefore() const { return encoder_options_.OptionsBefore(); }
 
-QString WindowRunPorts::OptionsAfter() const {
-  return window_.tab_view->encoder_view->OptionsAfter();
-}
+QString WindowRunPorts::OptionsAfter() const { return encoder_options_.OptionsAfter(); }
 
 void WindowRunPorts::ShowProgress() {
-  ProgressWindow* progress = window_.progress_window;
-  progress->show();
-  progress->move(window_.frameGeometry().topLeft() + kProgressOffset);
+  progress_.show();
+  progress_.move(window_.frameGeometry().topLeft() + kProgressOffset);
 }
 
-void WindowRunPorts::HideProgress() { window_.progress_window->hide(); }
+void WindowRunPorts::HideProgress() { progress_.hide(); }
 
 void WindowRunPorts::SetProgressTexts(const QString& file_text, const QString& number_text) {
-  window_.progress_window->SetFileName(file_text);
-  window_.progress_window->SetFileNumber(number_text);
+  progress_.SetFileName(file_text);
+  progress_.SetFileNumber(number_text);
 }
 
 void WindowRunPorts::SetProgressButtonsEnabled(bool enabled) {
-  window_.progress_window->SetButtonsEnabled(enabled);
+  progress_.SetButtonsEnabled(enabled);
 }
 
-void WindowRunPorts::ShowAlert(const Alert& alert) { window_.alerts->Go(alert); }
+void WindowRunPorts::ShowAlert(const Alert& alert) { alerts_.Go(alert); }

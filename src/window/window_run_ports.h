@@ -2,7 +2,12 @@
 
 #include "encode/process_run_ports.h"
 
-class MainWindow;
+class AlertPresenter;
+class EncoderView;
+class FilesList;
+class MessageHandler;
+class ProgressWindow;
+class QWidget;
 
 // The main window's half of an encoding run's ports: its file list, the encoder options tab,
 // the progress window and the alerts. Programs are launched for real; the end of each one
@@ -10,7 +15,10 @@ class MainWindow;
 // and the application hands it to the window's run.
 class WindowRunPorts : public ProcessRunPorts {
  public:
-  explicit WindowRunPorts(MainWindow& window);
+  // The progress window is placed relative to `window`.
+  WindowRunPorts(const FilesList& files, const EncoderView& encoder_options,
+                 ProgressWindow& progress, const QWidget& window, AlertPresenter& alerts,
+                 MessageHandler& application);
 
   int FileCount() const override;
   QString FileAt(int index) const override;
@@ -23,5 +31,9 @@ class WindowRunPorts : public ProcessRunPorts {
   void ShowAlert(const Alert& alert) override;
 
  private:
-  MainWindow& window_;
+  const FilesList& files_;
+  const EncoderView& encoder_options_;
+  ProgressWindow& progress_;
+  const QWidget& window_;
+  AlertPresenter& alerts_;
 };
