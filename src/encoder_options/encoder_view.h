@@ -2,8 +2,8 @@
 
 #include <QWidget>
 
-#include "encoder_options/option_string.h"
 #include "encoder_options/encoder_commands.h"
+#include "encoder_options/option_string.h"
 
 class FilePanel;
 class QCheckBox;
@@ -25,18 +25,18 @@ class EncoderView : public QWidget {
   QString OptionsBefore() const;
   QString OptionsAfter() const;
 
-  QComboBox* bitrate_menu;
-  QWidget* bitrate_field;
-  QComboBox* output_mode_menu;
-  QWidget* output_mode_field;
-  QPushButton* output_dir_button;
-  QLineEdit* output_dir_text;
-  FilePanel* directory_panel;
-  QCheckBox* disable_psycho;
-  QCheckBox* delete_wave;
-  QLineEdit* extra_param;
-
  private:
   EncoderOptionValues Values() const;
   void TakeDirectory(const Message& message);
+
+  QComboBox* bitrate_menu_;
+  QWidget* bitrate_field_;
+  QComboBox* output_mode_menu_;
+  QWidget* output_mode_field_;
+  QPushButton* output_dir_button_;
+  QLineEdit* output_dir_text_;
+  FilePanel* directory_panel_;
+  QCheckBox* disable_psycho_;
+  QCheckBox* delete_wave_;
+  QLineEdit* extra_param_;
 };
