@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>  // completes the panel's dialog pointer
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +12,7 @@
 
 #include "platform/file_panel.h"
 #include "platform/message_post.h"
+#include "platform/paths.h"
 #include "platform/utf8_limit_validator.h"
 
 namespace {
@@ -141,9 +141,7 @@ void EncoderView::TakeDirectory(const Message& message) {
   const std::optional<QString> chosen = message.FindRef(QStringLiteral("refs"));
   if (!chosen) return;
   // Links are followed: the encoder writes into the folder the link points at.
-  const QFileInfo info(*chosen);
-  const QString canonical = info.canonicalFilePath();
-  output_dir_text_->setText(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
+  output_dir_text_->setText(CanonicalOrAbsolutePath(*chosen));
 }
 
 EncoderOptionValues EncoderView::Values() const {
