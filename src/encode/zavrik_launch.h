@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
+#include <vector>
 
 // Starts `executable` with `words` as its arguments (argv[0] is the executable's own path), in
 // a process group of its own, stdin from /dev/null, stdout and stderr inherited. Never through a
@@ -36,5 +38,5 @@ class ProcessWatcher : public QObject {
   bool IsWatching(pid_t pid) const;
   void Reap(Watched* watched);
 
-  QList<Watched*> watched_;
+  std::vector<std::unique_ptr<Watched>> watched_;
 };
