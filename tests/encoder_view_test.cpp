@@ -25,9 +25,8 @@ Child* Find(const EncoderView& view, const char* name) {
 
 class EncoderViewTest : public ::testing::Test {
  protected:
-  RecordingHandler window;
   RecordingHandler application;
-  EncoderView view{&window, &application};
+  EncoderView view{&application};
   QComboBox* bitrate_menu = Find<QComboBox>(view, "BitRate");
   QComboBox* output_mode_menu = Find<QComboBox>(view, "OutputMode");
   QLineEdit* output_dir_text = Find<QLineEdit>(view, "OutputDirText");
@@ -76,7 +75,7 @@ class EncoderViewOptionsTest : public ::testing::TestWithParam<OptionsCase> {};
 TEST_P(EncoderViewOptionsTest, OptionsBeforeReadsTheControls) {
   const OptionsCase& c = GetParam();
   RecordingHandler handler;
-  EncoderView view(&handler, &handler);
+  EncoderView view(&handler);
   Find<QComboBox>(view, "BitRate")->setCurrentIndex(c.bitrate_position);
   Find<QComboBox>(view, "OutputMode")->setCurrentIndex(c.mode_position);
   Find<QCheckBox>(view, "DisablePsycho")->setChecked(c.disable_psycho);
@@ -112,7 +111,7 @@ class EncoderViewLimitTest : public ::testing::TestWithParam<LimitCase> {};
 TEST_P(EncoderViewLimitTest, FieldsHoldAtMostTheirBytes) {
   const LimitCase& c = GetParam();
   RecordingHandler handler;
-  EncoderView view(&handler, &handler);
+  EncoderView view(&handler);
   QLineEdit* field = Find<QLineEdit>(view, c.field);
   // One byte short of the limit, then a two-byte character that does not fit.
   field->setText(QString(c.max_bytes - 1, u'a') + QStringLiteral("ä"));
@@ -156,13 +155,14 @@ TEST_F(EncoderViewTest, MessagesWithoutAChoiceOrSubCodeChangeNothing) {
 
 TEST_F(EncoderViewTest, BrowseShowsTheDirectoryPanelBuiltOnlyThen) {
   EXPECT_EQ(directory_panel->Dialog(), nullptr);
+  // The button shows its own panel; 'ENCO' with 'BROW' does the same.
   Find<QPushButton>(view, "OutputDirButton")->click();
-  ASSERT_TRUE(test_support::WaitUntil([&] { return !window.messages.isEmpty(); }));
-  const Message& browse = window.messages.first();
-  EXPECT_EQ(browse.what, command::kEncoderOptions);
-  EXPECT_EQ(browse.FindInt32(QStringLiteral("encoder_what")), int32_t(command::kBrowseOutputDir));
+  ASSERT_NE(directory_panel->Dialog(), nullptr);
+  EXPECT_TRUE(directory_panel->Dialog()->isVisible());
+  directory_panel->Dialog()->hide();
+  EXPECT_TRUE(application.messages.isEmpty());
 
-  view.MessageReceived(browse);
+  view.MessageReceived(EncoderMessage(command::kBrowseOutputDir));
   QFileDialog* dialog = directory_panel->Dialog();
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(dialog->isVisible());

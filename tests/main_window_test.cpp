@@ -24,6 +24,7 @@
 #include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files/list_file.h"
+#include "platform/file_panel.h"
 #include "platform/system_messages.h"
 #include "support/recorders.h"
 #include "support/test_support.h"
@@ -138,9 +139,6 @@ INSTANTIATE_TEST_SUITE_P(
         ControlCase{"EncodeButton", kClick("EncodeButton"), command::kEncode, false},
         ControlCase{"SkipFile", kClick("SkipFile"), command::kSkip, false},
         ControlCase{"StopEncoding", kClick("StopEncoding"), command::kStop, false},
-        ControlCase{"OutputDirButton", kClick("OutputDirButton"), command::kEncoderOptions, false},
-        ControlCase{"SetEncoderLocation", kClick("SetEncoderLocation"), command::kLocateEncoder,
-                    false},
         ControlCase{"DontCloseOnAdd", kClick("DontCloseOnAdd"), command::kDontCloseOnAdd, false},
         ControlCase{"DontClearOnOpen", kClick("DontClearOnOpen"), command::kDontClearOnOpen, false},
         ControlCase{"SelfRegisterMIMEType", kClick("SelfRegisterMIMEType"),
@@ -157,6 +155,34 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     command::kEncoderLocationChanged, false}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+
+struct BrowseCase {
+  const char* button;
+  const char* panel;
+};
+void PrintTo(const BrowseCase& c, std::ostream* os) { *os << c.button; }
+
+class MainWindowBrowseTest : public ::testing::TestWithParam<BrowseCase> {};
+
+TEST_P(MainWindowBrowseTest, ShowsItsTabsOwnPanelWithoutACommand) {
+  const BrowseCase& c = GetParam();
+  Fixture fixture;
+  Click(*fixture.window, c.button);
+  const FilePanel* panel = Find<FilePanel>(*fixture.window, QString::fromLatin1(c.panel));
+  ASSERT_NE(panel->Dialog(), nullptr);
+  EXPECT_TRUE(panel->Dialog()->isVisible());
+  panel->Dialog()->hide();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(fixture.window->received.messages.isEmpty());
+  EXPECT_TRUE(fixture.application.received.messages.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BrowseButtons, MainWindowBrowseTest,
+                         ::testing::Values(BrowseCase{"OutputDirButton", "DirectoryPanel"},
+                                           BrowseCase{"SetEncoderLocation", "PathPanel"}),
+                         [](const auto& param_info) {
+                           return std::string(param_info.param.button);
+                         });
 
 TEST(MainWindowTest, StartsWithEncodingDisabledAndTheProgressWindowHidden) {
   Fixture fixture;

@@ -51,6 +51,8 @@ OptionsView::OptionsView(Settings& settings, MimeTypeActions& mime_types,
 
   set_encoder_location_ =
       Button(QStringLiteral("SetEncoderLocation"), QStringLiteral("Suchen..."), this);
+  // The button only shows the tab's own panel, so it shows it itself.
+  connect(set_encoder_location_, &QPushButton::clicked, path_panel_, &FilePanel::Show);
   encoder_location_ = new QLineEdit(this);
   encoder_location_->setObjectName(QStringLiteral("EncoderLocation"));
   LimitUtf8Bytes(encoder_location_, kEncoderLocationBytes);
@@ -110,8 +112,6 @@ void OptionsView::SendCommandsTo(MessageHandler* window) {
   const auto post = [window](QObject* sender, uint32_t what) {
     return [window, sender, what] { PostMessage(sender, window, Message(what)); };
   };
-  connect(set_encoder_location_, &QPushButton::clicked, this,
-          post(set_encoder_location_, command::kLocateEncoder));
   // Every change counts, the program's own (the path panel's choice) included.
   connect(encoder_location_, &QLineEdit::textChanged, this,
           post(encoder_location_, command::kEncoderLocationChanged));

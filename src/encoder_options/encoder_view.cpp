@@ -11,7 +11,6 @@
 #include <algorithm>
 
 #include "platform/file_panel.h"
-#include "platform/message_post.h"
 #include "platform/paths.h"
 #include "platform/utf8_limit_validator.h"
 
@@ -43,8 +42,7 @@ QLabel* FieldLabel(const QString& text, QWidget* buddy, QWidget* parent) {
 }
 }  // namespace
 
-EncoderView::EncoderView(MessageHandler* window, MessageHandler* application, QWidget* parent)
-    : QWidget(parent) {
+EncoderView::EncoderView(MessageHandler* application, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Gogo-Optionen"));
 
   FilePanel::Setup panel_setup;
@@ -120,11 +118,7 @@ EncoderView::EncoderView(MessageHandler* window, MessageHandler* application, QW
   add_row(nullptr, {extra_label, extra_param_}, false);
   layout->addStretch();
 
-  connect(output_dir_button_, &QPushButton::clicked, this, [this, window] {
-    Message browse(command::kEncoderOptions);
-    browse.AddInt32(QStringLiteral("encoder_what"), int32_t(command::kBrowseOutputDir));
-    PostMessage(output_dir_button_, window, browse);
-  });
+  connect(output_dir_button_, &QPushButton::clicked, directory_panel_, &FilePanel::Show);
 }
 
 void EncoderView::MessageReceived(const Message& message) {

@@ -17,8 +17,9 @@ class EncoderView : public QWidget {
   Q_OBJECT
 
  public:
-  // `window` takes the button's 'ENCO'/'BROW'; `application` takes the directory panel's result.
-  EncoderView(MessageHandler* window, MessageHandler* application, QWidget* parent = nullptr);
+  // `application` takes the directory panel's result. The "Suchen..." button shows the panel
+  // itself.
+  explicit EncoderView(MessageHandler* application, QWidget* parent = nullptr);
 
   void MessageReceived(const Message& message);
 

@@ -60,7 +60,7 @@ MainWindow::MainWindow(const QString& list_path, const WindowSettings& settings,
   BuildButtons();
   files_view_ = new FilesView(encode_button_, this, &application_, &alerts_, &settings_);
   files_list_ = files_view_->List();
-  encoder_view_ = new EncoderView(this, &application_);
+  encoder_view_ = new EncoderView(&application_);
   options_tab_.SendCommandsTo(this);
   tab_view_ = new TabView(files_view_, encoder_view_, options_tab_.Widget(), back_view_);
   connect(files_list_, &FilesList::ListFileRead, tab_view_,
