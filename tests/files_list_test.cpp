@@ -10,7 +10,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
+#include "files/files_commands.h"
 #include "files/files_settings.h"
 #include "files/list_file.h"
 #include "files_recorders.h"
@@ -316,6 +318,57 @@ TEST_F(FilesListTest, SavingWhereNoFileCanBeMadeRaisesSaveOpenError) {
   list_->Save(folder_.path());
   EXPECT_EQ(alerts_.Ids(), QStringList({"SaveOpenError", "SaveOpenError"}));
   EXPECT_EQ(list_->CountItems(), 1);
+}
+
+TEST_F(FilesListTest, SavePanelResultJoinsFolderAndNameAndMissingFieldsSaveNothing) {
+  list_->AddFile(QStringLiteral("/music/a.wav"));
+  QDir().mkpath(folder_.filePath(QStringLiteral("lists")));
+  QFile::link(folder_.filePath(QStringLiteral("lists")), folder_.filePath(QStringLiteral("link")));
+  struct Case {
+    std::optional<QString> directory;
+    std::optional<QString> name;
+    std::optional<QString> saved_at;  // nothing: no file may appear
+  };
+  const QList<Case> cases = {
+      {folder_.filePath(QStringLiteral("lists")), QStringLiteral("x"),
+       folder_.filePath(QStringLiteral("lists/x"))},
+      {folder_.filePath(QStringLiteral("link")), QStringLiteral("y.zvk"),
+       folder_.filePath(QStringLiteral("lists/y.zvk"))},
+      {std::nullopt, QStringLiteral("z"), std::nullopt},
+      {folder_.filePath(QStringLiteral("lists")), std::nullopt, std::nullopt},
+      {folder_.filePath(QStringLiteral("lists")), QString(), std::nullopt},
+  };
+  for (const Case& test : cases) {
+    Message message(command::kSavePanel);
+    if (test.directory) message.AddRef(QStringLiteral("directory"), *test.directory);
+    if (test.name) message.AddString(QStringLiteral("name"), *test.name);
+    const QStringList before =
+        QDir(folder_.filePath(QStringLiteral("lists"))).entryList(QDir::Files);
+    list_->MessageReceived(message);
+    const QStringList after =
+        QDir(folder_.filePath(QStringLiteral("lists"))).entryList(QDir::Files);
+    if (test.saved_at) {
+      EXPECT_EQ(ReadListFile(*test.saved_at), QStringList({QStringLiteral("/music/a.wav")}));
+    } else {
+      EXPECT_EQ(after, before);
+    }
+  }
+  EXPECT_TRUE(alerts_.shown.isEmpty());
+}
+
+TEST_F(FilesListTest, OpenPanelResultOpensTheChosenListAndWithoutRefsDoesNothing) {
+  const QString list = folder_.filePath(QStringLiteral("old.zvk"));
+  ASSERT_EQ(SaveListFile(list, {QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav")}),
+            ListSaveResult::Saved);
+  list_->AddFile(QStringLiteral("/m/replaced.wav"));
+
+  list_->MessageReceived(Message(command::kOpenPanel));
+  EXPECT_EQ(Entries(*list_), QStringList({QStringLiteral("/m/replaced.wav")}));
+
+  Message chosen(command::kOpenPanel);
+  chosen.AddRef(QStringLiteral("refs"), list);
+  list_->MessageReceived(chosen);
+  EXPECT_EQ(Entries(*list_), QStringList({QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav")}));
 }
 
 }  // namespace

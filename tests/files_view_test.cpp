@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
 #include <QPushButton>
 
 #include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files/files_settings.h"
 #include "files_recorders.h"
+#include "platform/file_panel.h"
 
 namespace {
 
@@ -88,6 +90,27 @@ TEST_F(FilesViewTest, ListFillsTheTabAboveTheButtonsAtTheBottomCorners) {
       EXPECT_LT(scroll->geometry().bottom(), button.top());
     }
     EXPECT_GT(scroll->width(), size.width() - 30);
+  }
+}
+
+TEST_F(FilesViewTest, AddFilesPanelFollowsDontCloseOnAddAtEveryShowing) {
+  auto* panel = view_.findChild<FilePanel*>(QStringLiteral("AddFilesPanel"));
+  struct Case {
+    bool dont_close_on_add;
+    bool hide_when_done;
+    QString cancel_label;
+  };
+  const QList<Case> cases = {{true, false, QStringLiteral("Schließen")},
+                             {false, true, QStringLiteral("Abbrechen")},
+                             {true, false, QStringLiteral("Schließen")}};
+  for (const Case& test : cases) {
+    settings_.dont_close_on_add = test.dont_close_on_add;
+    view_.MessageReceived(Message(command::kAddFiles));
+    ASSERT_NE(panel->Dialog(), nullptr);
+    EXPECT_TRUE(panel->Dialog()->isVisible());
+    EXPECT_EQ(panel->setup().hide_when_done, test.hide_when_done);
+    EXPECT_EQ(panel->Dialog()->labelText(QFileDialog::Reject), test.cancel_label);
+    panel->Dialog()->hide();
   }
 }
 
