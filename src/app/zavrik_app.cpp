@@ -107,9 +107,7 @@ void ZavrikApp::AboutRequested() {
   const AboutDetails details = BuiltInAboutDetails();
   const int pressed = alerts_->Go(alerts::About(AboutText(details)));
   // A browser that does not start is nothing the user could act on.
-  if (pressed == 0 && !details.web_address.isEmpty()) {
-    QDesktopServices::openUrl(QUrl::fromUserInput(details.web_address));
-  }
+  if (pressed == 0) QDesktopServices::openUrl(SiteUrl(details.web_address, executable_path_));
 }
 
 void ZavrikApp::ReadOptions() { settings = ::ReadOptions(executable_path_); }
