@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <iterator>
+#include <vector>
 
 namespace gogo {
 namespace {
@@ -28,8 +30,9 @@ Optionen (vor der Eingabe, in beliebiger Reihenfolge):
   -h, --help  diese Hilfe
 
 Ohne AUSGABE heißt die Ausgabe wie die Eingabe, mit ".mp3" statt ihrer Endung, und liegt
-im ORDNER von -o oder neben der Eingabe. Eine vorhandene Datei dieses Namens wird ersetzt;
-die Eingabe selbst nie. Die MP3-Datei erscheint erst, wenn sie vollständig ist: ein
+im ORDNER von -o oder neben der Eingabe. Eine vorhandene MP3-Datei dieses Namens wird
+ersetzt; eine andere Datei (etwa eine WAVE-Datei) und die Eingabe selbst nie. Leere
+Argumente werden übergangen. Die MP3-Datei erscheint erst, wenn sie vollständig ist: ein
 abgebrochener Lauf hinterlässt keine halbe Datei.
 
 Fortschritt in Prozent erscheint auf der Standardfehlerausgabe, wenn sie ein Terminal ist.
@@ -112,7 +115,12 @@ bool IsHelp(std::string_view word) { return word == "-h" || word == "--help"; }
 
 }  // namespace
 
-ParseResult ParseCommandLine(std::span<const std::string_view> words) {
+ParseResult ParseCommandLine(std::span<const std::string_view> all_words) {
+  // Empty words carry nothing: a caller that splits a text with a trailing blank makes one.
+  std::vector<std::string_view> kept;
+  std::copy_if(all_words.begin(), all_words.end(), std::back_inserter(kept),
+               [](std::string_view word) { return !word.empty(); });
+  const std::span<const std::string_view> words = kept;
   Options options;
   size_t index = 0;
   bool options_ended = false;
@@ -132,9 +140,6 @@ ParseResult ParseCommandLine(std::span<const std::string_view> words) {
   if (names.size() > 2) {
     return Error("zu viele Argumente ab \"" + std::string(names[2]) +
                  "\"; Optionen stehen vor der Eingabe");
-  }
-  for (std::string_view name : names) {
-    if (name.empty()) return Error("ein leerer Dateiname ist keine Datei");
   }
   if (names.size() == 2 && !options_ended && names[1].size() > 1 && names[1][0] == '-') {
     return Error("\"" + std::string(names[1]) +

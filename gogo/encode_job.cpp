@@ -62,7 +62,21 @@ int OpenInput(const std::string& path, struct stat& status) {
   return -1;
 }
 
-// The output must neither be the input (under any name) nor a folder.
+// An MP3 starts with an ID3v2 tag or an MPEG audio frame header (sync, then no reserved
+// version, layer, bitrate or sample rate).
+bool HoldsMp3Data(const std::string& path) {
+  unsigned char head[4] = {};
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (descriptor < 0) return false;
+  const ssize_t count = read(descriptor, head, sizeof head);
+  close(descriptor);
+  if (count >= 3 && head[0] == 'I' && head[1] == 'D' && head[2] == '3') return true;
+  return count == 4 && head[0] == 0xFF && (head[1] & 0xE0) == 0xE0 && (head[1] & 0x18) != 0x08 &&
+         (head[1] & 0x06) != 0 && (head[2] & 0xF0) != 0xF0 && (head[2] & 0x0C) != 0x0C;
+}
+
+// The output must neither be the input (under any name) nor a folder, and only an older MP3
+// may be replaced: a stray word among the options must never turn a WAVE file into an output.
 bool OutputPathIsUsable(const std::string& output, const struct stat& input) {
   struct stat status {};
   if (stat(output.c_str(), &status) != 0) return true;
@@ -72,6 +86,11 @@ bool OutputPathIsUsable(const std::string& output, const struct stat& input) {
   }
   if (S_ISDIR(status.st_mode)) {
     Report("die Ausgabe " + Quoted(output) + " ist ein Ordner");
+    return false;
+  }
+  if (!HoldsMp3Data(output)) {
+    Report("die Ausgabe " + Quoted(output) +
+           " gibt es schon, und sie ist keine MP3-Datei; sie wird nicht überschrieben");
     return false;
   }
   return true;

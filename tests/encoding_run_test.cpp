@@ -386,6 +386,9 @@ bool Unreaped(qint64 pid) {
 
 class ScenePorts : public ProcessRunPorts {
  public:
+  explicit ScenePorts(ProcessWatcher::HandleOpener open_handle = {})
+      : ProcessRunPorts(std::move(open_handle)) {}
+
   QStringList files;
   QString options_before;
   QStringList events;
@@ -507,6 +510,26 @@ TEST_F(RealProcessRunTest, AnEncoderThatCannotBeStartedGivesLaunchFailedAndEndsT
     EXPECT_FALSE(ports.watching());
   }
   EXPECT_TRUE(Records().isEmpty());
+}
+
+// An encoder whose end could not be watched once counted as started, and the run waited for a
+// notice that never came.
+TEST_F(RealProcessRunTest, AnEncoderThatCannotBeWatchedIsKilledAndGivesLaunchFailed) {
+  pid_t unwatched = 0;
+  ScenePorts blind_ports([&](pid_t pid) {
+    unwatched = pid;
+    errno = EMFILE;
+    return -1;
+  });
+  blind_ports.files = ports.files;
+  EncodingRun blind_run(blind_ports);
+  blind_run.Start(fake_encoder);
+  EXPECT_EQ(blind_ports.alert_ids, QStringList({"LaunchFailed"}));
+  EXPECT_EQ(blind_ports.events, QStringList({"show", "hide"}));
+  EXPECT_FALSE(blind_run.encoding());
+  ASSERT_GT(unwatched, 0);
+  EXPECT_FALSE(Unreaped(unwatched));
+  EXPECT_EQ(kill(unwatched, 0), -1);
 }
 
 TEST_F(RealProcessRunTest, AnUnrelatedProcessOfTheSameExecutableEndingDoesNotAdvanceTheRun) {

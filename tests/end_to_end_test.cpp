@@ -79,6 +79,17 @@ TEST_F(EndToEndTest, ThreeWaveFilesBecomeThreeMp3FilesInTheChosenFolder) {
   }
 }
 
+// The option string keeps the field's blanks, so the encoder once got empty words and refused
+// every file.
+TEST_F(EndToEndTest, ExtraParametersWithStrayBlanksStillEncodeEveryFile) {
+  Find<QLineEdit>(QStringLiteral("ExtraParam"))->setText(QStringLiteral("-q  2 "));
+  EncodeAll();
+  for (const QString& name : names) {
+    EXPECT_TRUE(LooksLikeMp3(Path(QStringLiteral("mp3/") + name + QStringLiteral(".mp3"))))
+        << name.toStdString();
+  }
+}
+
 TEST_F(EndToEndTest, DeleteWaveRemovesTheInputsOnceEncoded) {
   Find<QCheckBox>(QStringLiteral("DeleteWave"))->setChecked(true);
   EncodeAll();

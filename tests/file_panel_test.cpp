@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "app/options_commands.h"
 #include "encoder_options/encoder_commands.h"
@@ -15,6 +19,7 @@
 #include "files/files_settings.h"
 #include "files/files_view.h"
 #include "files_recorders.h"
+#include "platform/message_box_presenter.h"
 #include "platform/system_messages.h"
 #include "support/test_support.h"
 
@@ -151,6 +156,24 @@ TEST_F(FilePanelTest, PanelThatKeepsLinksSendsTheLinkItself) {
   Choose(panel, {"link.wav"});
   ASSERT_EQ(application_.messages.size(), 1u);
   EXPECT_EQ(application_.messages.front().Refs("refs"), QStringList({root_ + "/link.wav"}));
+}
+
+// A path or file name in an alert once showed as markup: "<b>" turned bold, "&lt;" into "<".
+TEST(MessageBoxPresenterTest, AlertTextIsShownCharacterForCharacter) {
+  const QString text = QStringLiteral("Kann \"/tmp/<b>fett</b> &lt;1&gt;.wav\" nicht öffnen.");
+  QString shown;
+  Qt::TextFormat format = Qt::AutoText;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    shown = label->text();
+    format = label->textFormat();
+    box->buttons().first()->click();
+  });
+  MessageBoxPresenter().Go({QStringLiteral("OpenOpenError"), text, {QStringLiteral("OK")}});
+  EXPECT_EQ(shown, text);
+  EXPECT_EQ(format, Qt::PlainText);
 }
 
 }  // namespace

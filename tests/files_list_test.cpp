@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -140,6 +141,11 @@ INSTANTIATE_TEST_SUITE_P(
                     MoveCase{"UpWithTwoSelected", {1, 2}, true, {0, 1, 2, 3, 4}, {1, 2}},
                     MoveCase{"DownWithNoneSelected", {}, false, {0, 1, 2, 3, 4}, {}}),
     [](const testing::TestParamInfo<MoveCase>& case_info) { return case_info.param.name; });
+
+TEST_F(FilesListTest, TellsAScreenReaderWhatItHolds) {
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(list_.get())->text(QAccessible::Name),
+            QStringLiteral("Liste der Dateien"));
+}
 
 TEST_F(FilesListTest, MovingUpFromIndexThreeOfFiveLeavesBothMoveButtonsEnabled) {
   Fill(5);

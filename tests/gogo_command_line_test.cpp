@@ -38,6 +38,9 @@ TEST(GogoCommandLine, OptionsInAnyOrderBeforeTheInputAreRead) {
       {{"--", "-in.wav", "-out.mp3"},
        options([](Options& o) { o.input = "-in.wav", o.output = "-out.mp3"; })},
       {{"-", "out.mp3"}, options([](Options& o) { o.input = "-", o.output = "out.mp3"; })},
+      // A text with a trailing or doubled blank splits into empty words.
+      {{"-q", "2", "", "in.wav"}, options([](Options& o) { o.quality = 2; })},
+      {{"", "-b", "", "32", "", "", "in.wav", ""}, options([](Options& o) { o.bitrate = 32; })},
   };
   for (const AcceptedCase& c : cases) {
     const gogo::ParseResult result = gogo::ParseCommandLine(c.words);

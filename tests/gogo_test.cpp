@@ -94,6 +94,12 @@ QByteArray ReadBytes(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+void WriteText(const QString& path, const QByteArray& text) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(text);
+}
+
 size_t Id3v2Size(const QByteArray& bytes) {
   if (!bytes.startsWith("ID3") || bytes.size() < 10) return 0;
   const auto b = [&](int i) { return size_t(uchar(bytes[i])); };
@@ -314,14 +320,40 @@ TEST_F(GogoTest, RelativeInputWithoutFolderLandsInTheWorkingFolder) {
 
 TEST_F(GogoTest, AnExistingOutputIsReplacedWhole) {
   const QString output = Path(QStringLiteral("old.mp3"));
-  QFile stale(output);
-  ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-  stale.write(QByteArray(1 << 20, 'x'));
-  stale.close();
+  WriteTone(Path(QStringLiteral("long.wav")), {2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 4});
+  ASSERT_EQ(RunGogo({Path(QStringLiteral("long.wav")), output}, folder()).exit_code, 0);
+  QFile::remove(Path(QStringLiteral("long.wav")));
   WriteTone(Path(QStringLiteral("old.wav")), {});
   ASSERT_EQ(RunGogo({Path(QStringLiteral("old.wav"))}, folder()).exit_code, 0);
   EXPECT_NEAR(double(DecodedFrames(output)), 1.5 * 44100, kFrameSamples);
   EXPECT_EQ(Entries(folder()), (QStringList{QStringLiteral("old.mp3"), QStringLiteral("old.wav")}));
+}
+
+// A bare word among the options once made gogo read it as the input and write the MP3 over
+// the file that was meant as the input.
+TEST_F(GogoTest, AnExistingFileThatHoldsNoMp3IsNeverReplaced) {
+  WriteTone(Path(QStringLiteral("foo.wav")), {});
+  WriteTone(Path(QStringLiteral("entry.wav")), {});
+  WriteText(Path(QStringLiteral("notes.mp3")), "Einkaufsliste\n");
+  const QStringList cases[] = {
+      {QStringLiteral("-nopsy"), QStringLiteral("foo.wav"), Path(QStringLiteral("entry.wav"))},
+      {QStringLiteral("foo.wav"), QStringLiteral("notes.mp3")},
+      {QStringLiteral("-o"), folder(), Path(QStringLiteral("notes.wav"))},
+  };
+  QFile::copy(Path(QStringLiteral("foo.wav")), Path(QStringLiteral("notes.wav")));
+  const QStringList before = Entries(folder());
+  std::map<QString, QByteArray> bytes;
+  for (const QString& name : before) bytes[name] = ReadBytes(Path(name));
+  for (const QStringList& arguments : cases) {
+    SCOPED_TRACE(arguments.join(QLatin1Char(' ')).toStdString());
+    const GogoRun run = RunGogo(arguments, folder());
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_TRUE(run.error_output.contains(QStringLiteral("keine MP3-Datei")))
+        << run.error_output.toStdString();
+  }
+  EXPECT_EQ(Entries(folder()), before);
+  for (const QString& name : before)
+    EXPECT_EQ(ReadBytes(Path(name)), bytes[name]) << name.toStdString();
 }
 
 TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
@@ -369,12 +401,6 @@ struct BadInputCase {
   std::function<void(const QString&)> make;
   const char* message;  // part of the one line on stderr
 };
-
-void WriteText(const QString& path, const QByteArray& text) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(text);
-}
 
 TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
   const BadInputCase cases[] = {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -37,6 +38,16 @@ TEST_F(ProgressWindowTest, OffersNoCloseMinimiseOrMaximiseAndBlocksTheApplicatio
   EXPECT_TRUE(progress.isWindow());
   EXPECT_EQ(progress.windowModality(), Qt::ApplicationModal);
   EXPECT_EQ(progress.minimumSize(), progress.maximumSize());
+}
+
+TEST_F(ProgressWindowTest, IsAnnouncedAsADialogWhoseButtonsTheKeyboardReaches) {
+  QAccessibleInterface* dialog = QAccessible::queryAccessibleInterface(&progress);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->role(), QAccessible::Dialog);
+  EXPECT_EQ(dialog->text(QAccessible::Name), QStringLiteral("Fortschritt der Kodierung"));
+  for (QPushButton* button : {progress.skip_button, progress.stop_button}) {
+    EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus) << button->objectName().toStdString();
+  }
 }
 
 TEST_F(ProgressWindowTest, RefusesToBeClosedOrEscaped) {

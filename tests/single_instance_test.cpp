@@ -143,8 +143,11 @@ TEST_F(SingleInstanceTest, ASecondZavrikHandsItsFilesWithAbsolutePathsAndEndsAtO
   instance.SetHandler(&handler);
   ASSERT_TRUE(instance.Listen());
 
+  // The toolkit's own options and their values are not files, even where such a file exists.
+  QFile(folder.path() + QStringLiteral("/Fusion")).open(QIODevice::WriteOnly);
   second.start(QStringLiteral(ZAVRIK_PROGRAM_DIR "/zavrik"),
-               {QStringLiteral("song one.wav"), QStringLiteral("/abs/liste.zvk")});
+               {QStringLiteral("-style"), QStringLiteral("Fusion"), QStringLiteral("song one.wav"),
+                QStringLiteral("-reverse"), QStringLiteral("/abs/liste.zvk")});
   ASSERT_TRUE(test_support::WaitUntil([&] { return second.state() == QProcess::NotRunning; }))
       << "the second zavrik did not end";
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);

@@ -8,8 +8,9 @@
 #include "platform/single_instance.h"
 
 namespace {
-// The files named on the command line, made absolute against the current folder. Words that
-// start with "-" are options of the toolkit, not files ("./-name" names such a file).
+// The files named on the command line, made absolute against the current folder. The
+// application object has already taken the toolkit's own options and their values out of argv;
+// other words that start with "-" are not files either ("./-name" names such a file).
 QStringList AbsolutePaths(int argc, char** argv) {
   QStringList paths;
   for (int i = 1; i < argc; ++i) {
@@ -22,6 +23,8 @@ QStringList AbsolutePaths(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Built first, so that "-style Fusion" never makes "Fusion" a file.
+  ZavrikApp app(argc, argv);
   const QStringList files = AbsolutePaths(argc, argv);
   const QString socket_path = SingleInstance::DefaultSocketPath();
   SingleInstance::HandOver handed = SingleInstance::HandTo(socket_path, files);
@@ -31,7 +34,6 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  ZavrikApp app(argc, argv);
   SingleInstance instance(socket_path);
   if (!instance.Listen()) {
     // Another Zavrik started at the same moment and listens now: it gets the files.

@@ -20,10 +20,9 @@ ZavrikApp::ZavrikApp(int& argc, char** argv)
       executable_path_(QCoreApplication::applicationFilePath()),
       message_boxes_(std::make_unique<MessageBoxPresenter>()),
       alerts_(message_boxes_.get()) {
+  // No application display name: Qt would append it to every window title that does not end
+  // with it ("Fortschritt der Kodierung — ..."), and each title is exactly the window's own.
   setApplicationName(QStringLiteral("zavrik"));
-  // Window managers show "title — display name" unless both agree; the main window's title
-  // stands alone.
-  setApplicationDisplayName(QStringLiteral("Zavrik 1.2a"));
   setDesktopFileName(QStringLiteral("zavrik"));
   // Qt's own dialogs, the file panels' inner labels among them, speak German too.
   auto* qt_german = new QTranslator(this);
@@ -107,9 +106,7 @@ void ZavrikApp::AboutRequested() {
   const AboutDetails details = BuiltInAboutDetails();
   const int pressed = alerts_->Go(alerts::About(AboutText(details)));
   // A browser that does not start is nothing the user could act on.
-  if (pressed == 0 && !details.web_address.isEmpty()) {
-    QDesktopServices::openUrl(QUrl::fromUserInput(details.web_address));
-  }
+  if (pressed == 0) QDesktopServices::openUrl(SiteUrl(details.web_address, executable_path_));
 }
 
 void ZavrikApp::ReadOptions() { settings = ::ReadOptions(executable_path_); }

@@ -1,6 +1,7 @@
 #include "encode/process_run_ports.h"
 
-ProcessRunPorts::ProcessRunPorts() {
+ProcessRunPorts::ProcessRunPorts(ProcessWatcher::HandleOpener open_handle)
+    : watcher_(std::move(open_handle)) {
   QObject::connect(&watcher_, &ProcessWatcher::ProcessEnded, &watcher_,
                    [this](const QString& executable, qint64 pid) { Ended(executable, pid); });
 }
@@ -14,7 +15,12 @@ int ProcessRunPorts::Launch(const QString& executable, const QStringList& words,
   pid_t launched = 0;
   const int status = ZavrikLaunch(executable, words, &launched);
   if (status != 0) return status;
-  watcher_.Watch(launched, executable);
+  // An encoder whose end cannot be noticed would hold the run for good: it counts as not
+  // started.
+  if (const int error = watcher_.Watch(launched, executable)) {
+    KillAndReap(launched);
+    return error;
+  }
   *pid = launched;
   return 0;
 }

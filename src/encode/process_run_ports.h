@@ -12,7 +12,7 @@ class ProcessRunPorts : public RunPorts {
  public:
   using EndNotice = std::function<void(const QString& executable, qint64 pid)>;
 
-  ProcessRunPorts();
+  explicit ProcessRunPorts(ProcessWatcher::HandleOpener open_handle = {});
 
   // Where end notices go while watching, e.g. straight to EncodingRun::ProcessEnded, or into a
   // message for the application object.

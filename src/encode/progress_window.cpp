@@ -1,8 +1,6 @@
 #include "encode/progress_window.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -22,7 +20,7 @@ QLabel* TextView(const QString& name, const QString& text, QWidget* parent) {
 }  // namespace
 
 ProgressWindow::ProgressWindow(MessageHandler* window, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   setWindowTitle(QStringLiteral("Fortschritt der Kodierung"));
   setWindowModality(Qt::ApplicationModal);
 
@@ -40,6 +38,8 @@ ProgressWindow::ProgressWindow(MessageHandler* window, QWidget* parent)
   skip_button->setObjectName(QStringLiteral("SkipFile"));
   stop_button = new QPushButton(QStringLiteral("Kodieren abbrechen"), back_view);
   stop_button->setObjectName(QStringLiteral("StopEncoding"));
+  // Neither button is a default button: Return must not skip a file by accident.
+  for (QPushButton* button : {skip_button, stop_button}) button->setAutoDefault(false);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(skip_button);
@@ -79,17 +79,4 @@ void ProgressWindow::SetFileNumber(const QString& text) { file_number->setText(t
 void ProgressWindow::SetButtonsEnabled(bool enabled) {
   skip_button->setEnabled(enabled);
   stop_button->setEnabled(enabled);
-}
-
-void ProgressWindow::closeEvent(QCloseEvent* event) {
-  // The run decides when the window goes; the window manager's close is refused.
-  event->ignore();
-}
-
-void ProgressWindow::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape) {
-    event->accept();
-    return;
-  }
-  QWidget::keyPressEvent(event);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 #include "platform/message.h"
 
@@ -8,9 +8,10 @@ class QLabel;
 class QPushButton;
 
 // The window that stands in front of the application during a run: which file is encoded, its
-// number, and the buttons to skip it or stop the run. The user cannot close, resize, minimise or
-// maximise it; the run shows and hides it.
-class ProgressWindow : public QWidget {
+// number, and the buttons to skip it or stop the run. An application-modal dialog, so assistive
+// technology announces it when it opens. The user cannot close (not even with Escape), resize,
+// minimise or maximise it; the run shows and hides it.
+class ProgressWindow : public QDialog {
   Q_OBJECT
 
  public:
@@ -30,9 +31,9 @@ class ProgressWindow : public QWidget {
   QPushButton* skip_button;
   QPushButton* stop_button;
 
- protected:
-  void closeEvent(QCloseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
+ public slots:
+  // Only the run ends the dialog: the window manager's close and Escape come here and do nothing.
+  void reject() override {}
 
  private:
   QString file_name_text_;

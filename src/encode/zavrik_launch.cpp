@@ -104,7 +104,15 @@ struct ProcessWatcher::Watched {
   QSocketNotifier* notifier = nullptr;
 };
 
-ProcessWatcher::ProcessWatcher(QObject* parent) : QObject(parent) {}
+void KillAndReap(pid_t pid) {
+  if (pid <= 1) return;
+  KillProcessGroup(pid);
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+}
+
+ProcessWatcher::ProcessWatcher(HandleOpener open_handle, QObject* parent)
+    : QObject(parent), open_handle_(open_handle ? std::move(open_handle) : PidfdOpen) {}
 
 ProcessWatcher::~ProcessWatcher() {
   for (const std::unique_ptr<Watched>& watched : watched_) {
@@ -113,23 +121,21 @@ ProcessWatcher::~ProcessWatcher() {
   }
 }
 
-void ProcessWatcher::Watch(pid_t pid, const QString& executable) {
-  if (pid <= 0 || IsWatching(pid)) return;  // one notice per process, however often asked
+int ProcessWatcher::Watch(pid_t pid, const QString& executable) {
+  if (pid <= 0) return ESRCH;
+  if (IsWatching(pid)) return 0;  // one notice per process, however often asked
   // Resolved now: by the time the program ends its file may be gone or replaced.
   const QString canonical = CanonicalOrAbsolutePath(executable);
 
-  const int pidfd = PidfdOpen(pid);
+  const int pidfd = open_handle_(pid);
   if (pidfd < 0) {
+    const int error = errno;
+    if (error != ESRCH) return error;
     // The process was already reaped elsewhere: it has ended, and the notice must still come.
-    if (errno == ESRCH) {
-      QMetaObject::invokeMethod(
-          this, [this, canonical, pid] { Q_EMIT ProcessEnded(canonical, pid); },
-          Qt::QueuedConnection);
-    } else {
-      qWarning("ProcessWatcher: cannot watch process %d: %s", static_cast<int>(pid),
-               strerror(errno));
-    }
-    return;
+    QMetaObject::invokeMethod(
+        this, [this, canonical, pid] { Q_EMIT ProcessEnded(canonical, pid); },
+        Qt::QueuedConnection);
+    return 0;
   }
 
   auto* watched = new Watched{pid, canonical, pidfd, nullptr};
@@ -137,6 +143,7 @@ void ProcessWatcher::Watch(pid_t pid, const QString& executable) {
   // A pidfd turns readable once the process has ended.
   watched->notifier = new QSocketNotifier(pidfd, QSocketNotifier::Read, this);
   connect(watched->notifier, &QSocketNotifier::activated, this, [this, watched] { Reap(watched); });
+  return 0;
 }
 
 bool ProcessWatcher::IsWatching(pid_t pid) const {

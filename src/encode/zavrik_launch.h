@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,17 +18,25 @@ int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid
 // Ends the whole process group that a launched program leads (SIGKILL). Failures are ignored.
 void KillProcessGroup(pid_t pid);
 
+// Ends the process group a launched program leads and collects the program, waiting for it.
+void KillAndReap(pid_t pid);
+
 // Tells, through the Qt event loop, when a launched program has ended, for any reason, and reaps
 // it. No polling and no blocking wait.
 class ProcessWatcher : public QObject {
   Q_OBJECT
 
  public:
-  explicit ProcessWatcher(QObject* parent = nullptr);
+  // Opens the descriptor that turns readable when the process ends (pidfd_open); returns -1
+  // and sets errno when it cannot. Tests replace it to make a watch fail.
+  using HandleOpener = std::function<int(pid_t pid)>;
+
+  explicit ProcessWatcher(HandleOpener open_handle = {}, QObject* parent = nullptr);
   ~ProcessWatcher() override;
 
-  // Starts watching `pid`; `executable` is the path it was launched from.
-  void Watch(pid_t pid, const QString& executable);
+  // Starts watching `pid`; `executable` is the path it was launched from. Returns 0 when the
+  // end notice will come, else the errno value that keeps it from coming.
+  int Watch(pid_t pid, const QString& executable);
 
  Q_SIGNALS:
   // `executable` is the canonical path of the program that ended.
@@ -38,5 +47,6 @@ class ProcessWatcher : public QObject {
   bool IsWatching(pid_t pid) const;
   void Reap(Watched* watched);
 
+  HandleOpener open_handle_;
   std::vector<std::unique_ptr<Watched>> watched_;
 };

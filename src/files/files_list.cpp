@@ -53,6 +53,7 @@ FilesList::FilesList(MessageHandler* application, AlertPresenter* alerts,
                                        QStringLiteral("Liste öffnen"), QStringLiteral("Öffnen")),
                         application, this)) {
   setObjectName(QStringLiteral("FilesList"));
+  setAccessibleName(QStringLiteral("Liste der Dateien"));
   setModel(model_);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   // Uniform rows let the view lay out a long list without measuring every entry.

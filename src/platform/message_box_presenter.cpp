@@ -7,6 +7,8 @@ int MessageBoxPresenter::Go(const Alert& alert) {
   QMessageBox box(parent_);
   box.setObjectName(alert.id);
   box.setWindowTitle(QStringLiteral("Zavrik"));
+  // Paths and file names in the text are never markup.
+  box.setTextFormat(Qt::PlainText);
   box.setText(alert.text);
   box.setIcon(alert.kind == Alert::Kind::Stop ? QMessageBox::Critical : QMessageBox::Information);
   QList<QAbstractButton*> buttons;
