@@ -24,59 +24,59 @@ ProgressWindow::ProgressWindow(MessageHandler* window, QWidget* parent)
   setWindowTitle(QStringLiteral("Fortschritt der Kodierung"));
   setWindowModality(Qt::ApplicationModal);
 
-  back_view = new QWidget(this);
-  back_view->setObjectName(QStringLiteral("BackView"));
+  back_view_ = new QWidget(this);
+  back_view_->setObjectName(QStringLiteral("BackView"));
   auto* now_encoding =
       TextView(QStringLiteral("NowEncoding"),
-               QStringLiteral("Bitte warten während der Kodierung von:"), back_view);
-  file_name = TextView(QStringLiteral("FileName"), QStringLiteral("#"), back_view);
+               QStringLiteral("Bitte warten während der Kodierung von:"), back_view_);
+  file_name_ = TextView(QStringLiteral("FileName"), QStringLiteral("#"), back_view_);
   // The label never asks for more width than the window has; long paths are shortened instead.
-  file_name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  file_name_text_ = file_name->text();
-  file_number = TextView(QStringLiteral("FileNumber"), QStringLiteral("#"), back_view);
-  skip_button = new QPushButton(QStringLiteral("Datei auslassen"), back_view);
-  skip_button->setObjectName(QStringLiteral("SkipFile"));
-  stop_button = new QPushButton(QStringLiteral("Kodieren abbrechen"), back_view);
-  stop_button->setObjectName(QStringLiteral("StopEncoding"));
+  file_name_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  file_name_text_ = file_name_->text();
+  file_number_ = TextView(QStringLiteral("FileNumber"), QStringLiteral("#"), back_view_);
+  skip_button_ = new QPushButton(QStringLiteral("Datei auslassen"), back_view_);
+  skip_button_->setObjectName(QStringLiteral("SkipFile"));
+  stop_button_ = new QPushButton(QStringLiteral("Kodieren abbrechen"), back_view_);
+  stop_button_->setObjectName(QStringLiteral("StopEncoding"));
   // Neither button is a default button: Return must not skip a file by accident.
-  for (QPushButton* button : {skip_button, stop_button}) button->setAutoDefault(false);
+  for (QPushButton* button : {skip_button_, stop_button_}) button->setAutoDefault(false);
 
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(skip_button);
-  buttons->addWidget(stop_button);
+  buttons->addWidget(skip_button_);
+  buttons->addWidget(stop_button_);
   buttons->addStretch();
-  auto* back_layout = new QVBoxLayout(back_view);
+  auto* back_layout = new QVBoxLayout(back_view_);
   back_layout->addWidget(now_encoding);
-  back_layout->addWidget(file_name);
-  back_layout->addWidget(file_number);
+  back_layout->addWidget(file_name_);
+  back_layout->addWidget(file_number_);
   back_layout->addLayout(buttons);
   auto* window_layout = new QVBoxLayout(this);
   window_layout->setContentsMargins(0, 0, 0, 0);
-  window_layout->addWidget(back_view);
+  window_layout->addWidget(back_view_);
 
   const QSize wanted = sizeHint();
   setFixedSize(std::max(kWindowWidth, wanted.width()), wanted.height());
 
-  connect(skip_button, &QPushButton::clicked, this,
-          [this, window] { PostMessage(skip_button, window, Message(command::kSkip)); });
-  connect(stop_button, &QPushButton::clicked, this,
-          [this, window] { PostMessage(stop_button, window, Message(command::kStop)); });
+  connect(skip_button_, &QPushButton::clicked, this,
+          [this, window] { PostMessage(skip_button_, window, Message(command::kSkip)); });
+  connect(stop_button_, &QPushButton::clicked, this,
+          [this, window] { PostMessage(stop_button_, window, Message(command::kStop)); });
 }
 
 void ProgressWindow::SetFileName(const QString& text) {
   file_name_text_ = text;
   // The window has a fixed width, so the label's room is known before it is first shown.
   layout()->activate();
-  back_view->layout()->activate();
-  file_name->setText(file_name->fontMetrics().elidedText(text, Qt::ElideMiddle,
-                                                         file_name->contentsRect().width()));
-  file_name->setToolTip(text);
-  file_name->setAccessibleName(text);
+  back_view_->layout()->activate();
+  file_name_->setText(file_name_->fontMetrics().elidedText(text, Qt::ElideMiddle,
+                                                           file_name_->contentsRect().width()));
+  file_name_->setToolTip(text);
+  file_name_->setAccessibleName(text);
 }
 
-void ProgressWindow::SetFileNumber(const QString& text) { file_number->setText(text); }
+void ProgressWindow::SetFileNumber(const QString& text) { file_number_->setText(text); }
 
 void ProgressWindow::SetButtonsEnabled(bool enabled) {
-  skip_button->setEnabled(enabled);
-  stop_button->setEnabled(enabled);
+  skip_button_->setEnabled(enabled);
+  stop_button_->setEnabled(enabled);
 }

@@ -25,16 +25,15 @@ class ProgressWindow : public QDialog {
   void SetFileNumber(const QString& text);
   void SetButtonsEnabled(bool enabled);
 
-  QWidget* back_view;
-  QLabel* file_name;
-  QLabel* file_number;
-  QPushButton* skip_button;
-  QPushButton* stop_button;
-
  public slots:
   // Only the run ends the dialog: the window manager's close and Escape come here and do nothing.
   void reject() override {}
 
  private:
+  QWidget* back_view_;
+  QLabel* file_name_;
+  QLabel* file_number_;
+  QPushButton* skip_button_;
+  QPushButton* stop_button_;
   QString file_name_text_;
 };
