@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/options_view.h"
 #include "platform/message_box_presenter.h"
 #include "window/main_window.h"
 
@@ -29,9 +30,15 @@ int64_t MonotonicNanoseconds() {
   return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-class IgnoringHandler : public MessageHandler {
+// An application object that lets everything pass.
+class IgnoringApplication : public ApplicationPort, public MimeTypeActions {
  public:
   void MessageReceived(const Message&) override {}
+  QString ExecutablePath() const override { return {}; }
+  void WriteOptions() override {}
+  void Quit() override {}
+  void RegisterMIMEType(bool) override {}
+  void UnregisterMIMEType() override {}
 };
 
 // Prints the milliseconds since `started` right after the watched window's first paint.
@@ -59,12 +66,13 @@ class FirstPaint : public QObject {
 int RunChild(int argc, char** argv, bool main_window, int64_t started) {
   QApplication app(argc, argv);
   FirstPaint first_paint(started);
-  IgnoringHandler application;
+  IgnoringApplication application;
   MessageBoxPresenter alerts;
-  Settings settings{QStringLiteral("/usr/local/bin/gogo"), false, false, true};
+  Settings settings{{{false, false}, QStringLiteral("/usr/local/bin/gogo")}, true};
   std::unique_ptr<QWidget> window;
   if (main_window) {
-    window = std::make_unique<MainWindow>(QString(), &settings, &alerts, &application);
+    window = std::make_unique<MainWindow>(QString(), settings, application, alerts,
+                                          *new OptionsView(settings, application, &application));
   } else {
     window = std::make_unique<QWidget>();
     window->resize(440, 280);

@@ -1,8 +1,8 @@
 # Installation and the Debian package.
 #
-# zavrik, gogo and the German readme share one private program folder, lib/zavrik/: zavrik
-# finds its default encoder and the readme beside its real executable, whatever link it was
-# started through. bin/ holds relative links into that folder, so the tree can be moved
+# zavrik, gogo, the German readme and the German page zavrik.html share one private program
+# folder, lib/zavrik/: zavrik finds its default encoder, the readme and the page beside its real
+# executable, whatever link it was started through. bin/ holds relative links into that folder, so the tree can be moved
 # (DESTDIR, CPack's staging folder) without breaking them.
 include(GNUInstallDirs)
 
@@ -11,7 +11,8 @@ set(ZAVRIK_DATA_DIR "${PROJECT_SOURCE_DIR}/data")
 set(ZAVRIK_ICON_SIZES 16 22 24 32 48 64 128 256)
 
 install(TARGETS zavrik gogo RUNTIME DESTINATION "${ZAVRIK_INSTALL_PROGRAM_DIR}")
-install(FILES "${ZAVRIK_DATA_DIR}/readme" DESTINATION "${ZAVRIK_INSTALL_PROGRAM_DIR}")
+install(FILES "${ZAVRIK_DATA_DIR}/readme" "${ZAVRIK_DATA_DIR}/zavrik.html"
+        DESTINATION "${ZAVRIK_INSTALL_PROGRAM_DIR}")
 
 # The links are made at install time so they land under DESTDIR and in CPack's staging folder.
 install(CODE [[

@@ -1,18 +1,13 @@
-// The main window's command handlers and the sorting of handed files.
-#include <QCheckBox>
+// The main window's own commands, what it hands to the application, codes nobody knows, and
+// the sorting of handed files. The tabs' commands are tested with their tabs.
 #include <QDesktopServices>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QSignalBlocker>
 #include <QUrl>
-#include <optional>
 
-#include "app/options_view.h"
-#include "files/files_view.h"
+#include "app/options_commands.h"
 #include "files/list_file.h"
 #include "main_window_fixture.h"
-#include "platform/file_panel.h"
-#include "window/tab_view.h"
+#include "platform/system_messages.h"
+#include "window/window_commands.h"
 
 namespace {
 
@@ -30,65 +25,6 @@ class UrlRecorder : public QObject {
 };
 
 using CommandDispatchTest = MainWindowTest;
-
-TEST_F(CommandDispatchTest, SavePanelResultJoinsFolderAndNameAndMissingFieldsSaveNothing) {
-  window->files_list->AddFile(QStringLiteral("/music/a.wav"));
-  QDir().mkpath(Path(QStringLiteral("lists")));
-  QFile::link(Path(QStringLiteral("lists")), Path(QStringLiteral("link")));
-  struct Case {
-    std::optional<QString> directory;
-    std::optional<QString> name;
-    std::optional<QString> saved_at;  // nothing: no file may appear
-  };
-  const QList<Case> cases = {
-      {Path(QStringLiteral("lists")), QStringLiteral("x"), Path(QStringLiteral("lists/x"))},
-      {Path(QStringLiteral("link")), QStringLiteral("y.zvk"), Path(QStringLiteral("lists/y.zvk"))},
-      {std::nullopt, QStringLiteral("z"), std::nullopt},
-      {Path(QStringLiteral("lists")), std::nullopt, std::nullopt},
-      {Path(QStringLiteral("lists")), QString(), std::nullopt},
-  };
-  for (const Case& test : cases) {
-    Message message(command::kSavePanel);
-    if (test.directory) message.AddRef(QStringLiteral("directory"), *test.directory);
-    if (test.name) message.AddString(QStringLiteral("name"), *test.name);
-    const QStringList before = QDir(Path(QStringLiteral("lists"))).entryList(QDir::Files);
-    window->MessageReceived(message);
-    const QStringList after = QDir(Path(QStringLiteral("lists"))).entryList(QDir::Files);
-    if (test.saved_at) {
-      EXPECT_EQ(ReadListFile(*test.saved_at), QStringList({QStringLiteral("/music/a.wav")}));
-    } else {
-      EXPECT_EQ(after, before);
-    }
-  }
-  EXPECT_TRUE(alerts.shown.isEmpty());
-}
-
-TEST_F(CommandDispatchTest, OpenPanelResultOpensTheChosenListAndWithoutRefsDoesNothing) {
-  const QString list = Path(QStringLiteral("old.zvk"));
-  ASSERT_EQ(SaveListFile(list, {QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav")}),
-            ListSaveResult::Saved);
-  window->files_list->AddFile(QStringLiteral("/m/replaced.wav"));
-
-  window->MessageReceived(Message(command::kOpenPanel));
-  EXPECT_EQ(Entries(), QStringList({QStringLiteral("/m/replaced.wav")}));
-
-  window->MessageReceived(WithRefs(command::kOpenPanel, {list}));
-  EXPECT_EQ(Entries(), QStringList({QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav")}));
-}
-
-TEST_F(CommandDispatchTest, PathPanelPutsALinksOwnPathIntoTheFieldAndTheSettings) {
-  const QString encoder = WriteFile(QStringLiteral("real/gogo"));
-  const QString link = Path(QStringLiteral("gogo-link"));
-  ASSERT_TRUE(QFile::link(encoder, link));
-
-  window->MessageReceived(WithRefs(command::kEncoderPathPanel, {link}));
-  EXPECT_EQ(Find<QLineEdit>(QStringLiteral("EncoderLocation"))->text(), link);
-  // The field's own change message carries the path on into the settings.
-  EXPECT_TRUE(test_support::WaitUntil([&] { return settings.encoder_location == link; }));
-
-  window->MessageReceived(Message(command::kEncoderPathPanel));
-  EXPECT_EQ(Find<QLineEdit>(QStringLiteral("EncoderLocation"))->text(), link);
-}
 
 TEST_F(CommandDispatchTest, HandedFilesAreAddedUntilTheFirstListFileWhichIsOpened) {
   const QString wave = WriteFile(QStringLiteral("a.wav"));
@@ -119,7 +55,7 @@ TEST_F(CommandDispatchTest, HandedFilesAreAddedUntilTheFirstListFileWhichIsOpene
       {"unresolvable", {missing, wave}, false, {wave}},
   };
   for (const Case& test : cases) {
-    window->files_list->Clear();
+    List()->Clear();
     settings.dont_clear_on_open = test.dont_clear_on_open;
     window->RefsReceived(WithRefs(command::kRefsReceived, test.refs));
     EXPECT_EQ(Entries(), test.expected) << test.what;
@@ -143,73 +79,6 @@ TEST_F(CommandDispatchTest, ReadmeBesideTheExecutableIsOpenedAndItsAbsenceReport
   EXPECT_EQ(alerts.shown.size(), 1);
 }
 
-TEST_F(CommandDispatchTest, CheckBoxesSetTheirFlagExactlyWhenTicked) {
-  struct Case {
-    const char* box;
-    uint32_t what;
-    bool Settings::*flag;
-  };
-  const QList<Case> cases = {
-      {"DontCloseOnAdd", command::kDontCloseOnAdd, &Settings::dont_close_on_add},
-      {"DontClearOnOpen", command::kDontClearOnOpen, &Settings::dont_clear_on_open},
-      {"SelfRegisterMIMEType", command::kSelfRegisterMimeType, &Settings::self_register_mime_type},
-  };
-  for (const Case& test : cases) {
-    auto* box = Find<QCheckBox>(QString::fromLatin1(test.box));
-    for (const bool ticked : {true, false, true, false}) {
-      const QSignalBlocker quiet(box);
-      box->setChecked(ticked);
-      settings.*test.flag = !ticked;
-      window->MessageReceived(Message(test.what));
-      EXPECT_EQ(settings.*test.flag, ticked) << test.box;
-    }
-  }
-}
-
-TEST_F(CommandDispatchTest, EncoderLocationIsCutTo1023BytesBetweenCharacters) {
-  const QString umlaut = QStringLiteral("ä");  // two bytes in UTF-8
-  struct Case {
-    QString text;
-    QString expected;
-  };
-  const QList<Case> cases = {
-      {QString(1023, QLatin1Char('a')), QString(1023, QLatin1Char('a'))},
-      {QString(1024, QLatin1Char('a')), QString(1023, QLatin1Char('a'))},
-      {QStringLiteral("/") + umlaut.repeated(600), QStringLiteral("/") + umlaut.repeated(511)},
-      {QString(1022, QLatin1Char('a')) + umlaut, QString(1022, QLatin1Char('a'))},
-      {QString(1020, QLatin1Char('a')) + QStringLiteral("😀"), QString(1020, QLatin1Char('a'))},
-      {QString(), QString()},
-  };
-  auto* field = Find<QLineEdit>(QStringLiteral("EncoderLocation"));
-  for (const Case& test : cases) {
-    const QSignalBlocker quiet(field);
-    field->setText(test.text);
-    window->MessageReceived(Message(command::kEncoderLocationChanged));
-    EXPECT_EQ(settings.encoder_location, test.expected) << test.text.size();
-  }
-}
-
-TEST_F(CommandDispatchTest, AddFilesPanelFollowsDontCloseOnAddAtEveryShowing) {
-  FilePanel* panel = window->tab_view->files_view->add_files_panel;
-  struct Case {
-    bool dont_close_on_add;
-    bool hide_when_done;
-    QString cancel_label;
-  };
-  const QList<Case> cases = {{true, false, QStringLiteral("Schließen")},
-                             {false, true, QStringLiteral("Abbrechen")},
-                             {true, false, QStringLiteral("Schließen")}};
-  for (const Case& test : cases) {
-    settings.dont_close_on_add = test.dont_close_on_add;
-    window->MessageReceived(Message(command::kAddFiles));
-    ASSERT_NE(panel->Dialog(), nullptr);
-    EXPECT_TRUE(panel->Dialog()->isVisible());
-    EXPECT_EQ(panel->setup().hide_when_done, test.hide_when_done);
-    EXPECT_EQ(panel->Dialog()->labelText(QFileDialog::Reject), test.cancel_label);
-    panel->Dialog()->hide();
-  }
-}
-
 TEST_F(CommandDispatchTest, MimeButtonsAndClosingGoToTheApplication) {
   window->MessageReceived(Message(command::kRegisterMimeTypeNow));
   window->MessageReceived(Message(command::kUnregisterMimeTypeNow));
@@ -225,7 +94,7 @@ TEST_F(CommandDispatchTest, MimeButtonsAndClosingGoToTheApplication) {
 }
 
 TEST_F(CommandDispatchTest, UnknownCodesChangeNothing) {
-  window->files_list->AddFile(QStringLiteral("/m/a.wav"));
+  List()->AddFile(QStringLiteral("/m/a.wav"));
   const Settings before = settings;
   for (const uint32_t what :
        {FourCharCode("XXXX"), command::kAboutRequested, command::kSomeAppQuit, uint32_t(0)}) {

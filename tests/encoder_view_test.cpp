@@ -11,17 +11,26 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "encoder_options/encoder_commands.h"
 #include "platform/file_panel.h"
 #include "support/recorders.h"
 #include "support/test_support.h"
 
 namespace {
 
+template <typename Child>
+Child* Find(const EncoderView& view, const char* name) {
+  return view.findChild<Child*>(QLatin1String(name));
+}
+
 class EncoderViewTest : public ::testing::Test {
  protected:
-  RecordingHandler window;
   RecordingHandler application;
-  EncoderView view{&window, &application};
+  EncoderView view{&application};
+  QComboBox* bitrate_menu = Find<QComboBox>(view, "BitRate");
+  QComboBox* output_mode_menu = Find<QComboBox>(view, "OutputMode");
+  QLineEdit* output_dir_text = Find<QLineEdit>(view, "OutputDirText");
+  FilePanel* directory_panel = Find<FilePanel>(view, "DirectoryPanel");
 };
 
 Message EncoderMessage(uint32_t encoder_what) {
@@ -33,19 +42,19 @@ Message EncoderMessage(uint32_t encoder_what) {
 TEST_F(EncoderViewTest, TheDefaultsGiveNoOptions) {
   EXPECT_EQ(view.OptionsBefore(), QString());
   EXPECT_EQ(view.OptionsAfter(), QString());
-  EXPECT_EQ(view.bitrate_menu->currentText(), QStringLiteral("Standard"));
-  EXPECT_EQ(view.output_mode_menu->currentText(), QStringLiteral("Standard"));
+  EXPECT_EQ(bitrate_menu->currentText(), QStringLiteral("Standard"));
+  EXPECT_EQ(output_mode_menu->currentText(), QStringLiteral("Standard"));
 }
 
 TEST_F(EncoderViewTest, MenusCountTheSeparatorAsAPosition) {
-  ASSERT_EQ(view.bitrate_menu->count(), 16);
-  EXPECT_EQ(view.bitrate_menu->itemText(2), QStringLiteral("32 kbps"));
-  EXPECT_EQ(view.bitrate_menu->itemText(15), QStringLiteral("320 kbps"));
-  ASSERT_EQ(view.output_mode_menu->count(), 5);
-  EXPECT_EQ(view.output_mode_menu->itemText(4), QStringLiteral("Joint Stereo"));
+  ASSERT_EQ(bitrate_menu->count(), 16);
+  EXPECT_EQ(bitrate_menu->itemText(2), QStringLiteral("32 kbps"));
+  EXPECT_EQ(bitrate_menu->itemText(15), QStringLiteral("320 kbps"));
+  ASSERT_EQ(output_mode_menu->count(), 5);
+  EXPECT_EQ(output_mode_menu->itemText(4), QStringLiteral("Joint Stereo"));
   // The separator takes position 1 and cannot be chosen.
-  EXPECT_TRUE(view.bitrate_menu->itemText(1).isEmpty());
-  EXPECT_FALSE(view.bitrate_menu->model()->flags(view.bitrate_menu->model()->index(1, 0)) &
+  EXPECT_TRUE(bitrate_menu->itemText(1).isEmpty());
+  EXPECT_FALSE(bitrate_menu->model()->flags(bitrate_menu->model()->index(1, 0)) &
                Qt::ItemIsEnabled);
 }
 
@@ -66,13 +75,13 @@ class EncoderViewOptionsTest : public ::testing::TestWithParam<OptionsCase> {};
 TEST_P(EncoderViewOptionsTest, OptionsBeforeReadsTheControls) {
   const OptionsCase& c = GetParam();
   RecordingHandler handler;
-  EncoderView view(&handler, &handler);
-  view.bitrate_menu->setCurrentIndex(c.bitrate_position);
-  view.output_mode_menu->setCurrentIndex(c.mode_position);
-  view.disable_psycho->setChecked(c.disable_psycho);
-  view.delete_wave->setChecked(c.delete_wave);
-  view.output_dir_text->setText(c.output_dir);
-  view.extra_param->setText(c.extra);
+  EncoderView view(&handler);
+  Find<QComboBox>(view, "BitRate")->setCurrentIndex(c.bitrate_position);
+  Find<QComboBox>(view, "OutputMode")->setCurrentIndex(c.mode_position);
+  Find<QCheckBox>(view, "DisablePsycho")->setChecked(c.disable_psycho);
+  Find<QCheckBox>(view, "DeleteWave")->setChecked(c.delete_wave);
+  Find<QLineEdit>(view, "OutputDirText")->setText(c.output_dir);
+  Find<QLineEdit>(view, "ExtraParam")->setText(c.extra);
   EXPECT_EQ(view.OptionsBefore(), c.expected);
 }
 
@@ -92,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct LimitCase {
   const char* name;
-  QLineEdit* EncoderView::*field;
+  const char* field;
   int max_bytes;
 };
 void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.name; }
@@ -102,8 +111,8 @@ class EncoderViewLimitTest : public ::testing::TestWithParam<LimitCase> {};
 TEST_P(EncoderViewLimitTest, FieldsHoldAtMostTheirBytes) {
   const LimitCase& c = GetParam();
   RecordingHandler handler;
-  EncoderView view(&handler, &handler);
-  QLineEdit* field = view.*c.field;
+  EncoderView view(&handler);
+  QLineEdit* field = Find<QLineEdit>(view, c.field);
   // One byte short of the limit, then a two-byte character that does not fit.
   field->setText(QString(c.max_bytes - 1, u'a') + QStringLiteral("ä"));
   EXPECT_EQ(field->text(), QString(c.max_bytes - 1, u'a'));
@@ -112,9 +121,8 @@ TEST_P(EncoderViewLimitTest, FieldsHoldAtMostTheirBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, EncoderViewLimitTest,
-                         ::testing::Values(LimitCase{"OutputDir", &EncoderView::output_dir_text,
-                                                     1024},
-                                           LimitCase{"ExtraParam", &EncoderView::extra_param, 128}),
+                         ::testing::Values(LimitCase{"OutputDir", "OutputDirText", 1024},
+                                           LimitCase{"ExtraParam", "ExtraParam", 128}),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(EncoderViewTest, ChosenLinkPutsItsTargetIntoTheField) {
@@ -128,11 +136,11 @@ TEST_F(EncoderViewTest, ChosenLinkPutsItsTargetIntoTheField) {
   Message chosen = EncoderMessage(command::kOutputDirPanel);
   chosen.AddRef(QStringLiteral("refs"), link);
   view.MessageReceived(chosen);
-  EXPECT_EQ(view.output_dir_text->text(), QFileInfo(target).canonicalFilePath());
+  EXPECT_EQ(output_dir_text->text(), QFileInfo(target).canonicalFilePath());
 }
 
 TEST_F(EncoderViewTest, MessagesWithoutAChoiceOrSubCodeChangeNothing) {
-  view.output_dir_text->setText(QStringLiteral("/vorher"));
+  output_dir_text->setText(QStringLiteral("/vorher"));
   Message without_refs = EncoderMessage(command::kOutputDirPanel);
   Message without_sub_code(command::kEncoderOptions);
   without_sub_code.AddRef(QStringLiteral("refs"), QStringLiteral("/tmp"));
@@ -140,26 +148,27 @@ TEST_F(EncoderViewTest, MessagesWithoutAChoiceOrSubCodeChangeNothing) {
   unknown_sub_code.AddRef(QStringLiteral("refs"), QStringLiteral("/tmp"));
   for (const Message& message : {without_refs, without_sub_code, unknown_sub_code}) {
     view.MessageReceived(message);
-    EXPECT_EQ(view.output_dir_text->text(), QStringLiteral("/vorher"));
+    EXPECT_EQ(output_dir_text->text(), QStringLiteral("/vorher"));
   }
-  EXPECT_EQ(view.directory_panel->Dialog(), nullptr);
+  EXPECT_EQ(directory_panel->Dialog(), nullptr);
 }
 
 TEST_F(EncoderViewTest, BrowseShowsTheDirectoryPanelBuiltOnlyThen) {
-  EXPECT_EQ(view.directory_panel->Dialog(), nullptr);
-  view.output_dir_button->click();
-  ASSERT_TRUE(test_support::WaitUntil([&] { return !window.messages.isEmpty(); }));
-  const Message& browse = window.messages.first();
-  EXPECT_EQ(browse.what, command::kEncoderOptions);
-  EXPECT_EQ(browse.FindInt32(QStringLiteral("encoder_what")), int32_t(command::kBrowseOutputDir));
+  EXPECT_EQ(directory_panel->Dialog(), nullptr);
+  // The button shows its own panel; 'ENCO' with 'BROW' does the same.
+  Find<QPushButton>(view, "OutputDirButton")->click();
+  ASSERT_NE(directory_panel->Dialog(), nullptr);
+  EXPECT_TRUE(directory_panel->Dialog()->isVisible());
+  directory_panel->Dialog()->hide();
+  EXPECT_TRUE(application.messages.isEmpty());
 
-  view.MessageReceived(browse);
-  QFileDialog* dialog = view.directory_panel->Dialog();
+  view.MessageReceived(EncoderMessage(command::kBrowseOutputDir));
+  QFileDialog* dialog = directory_panel->Dialog();
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Ausgabeverzeichnis auswählen"));
   EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
-  const FilePanel::Setup& setup = view.directory_panel->setup();
+  const FilePanel::Setup& setup = directory_panel->setup();
   EXPECT_EQ(setup.what, command::kEncoderOptions);
   EXPECT_EQ(setup.int_field, QStringLiteral("encoder_what"));
   EXPECT_EQ(uint32_t(setup.int_value), command::kOutputDirPanel);

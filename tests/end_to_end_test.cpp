@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "main_window_fixture.h"
+#include "platform/system_messages.h"
 
 namespace {
 
@@ -60,9 +61,9 @@ class EndToEndTest : public window_test::MainWindowTest {
     auto* encode = Find<QPushButton>(QStringLiteral("EncodeButton"));
     ASSERT_TRUE(encode->isEnabled());
     encode->click();
-    ASSERT_TRUE(test_support::WaitUntil([&] { return window->run->encoding(); }));
-    ASSERT_TRUE(test_support::WaitUntil([&] { return !window->run->encoding(); }, 60000));
-    EXPECT_FALSE(window->progress_window->isVisible());
+    ASSERT_TRUE(test_support::WaitUntil([&] { return window->run().encoding(); }));
+    ASSERT_TRUE(test_support::WaitUntil([&] { return !window->run().encoding(); }, 60000));
+    EXPECT_FALSE(Progress()->isVisible());
   }
 
   void EncodeAll() {

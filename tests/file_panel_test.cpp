@@ -12,11 +12,15 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/settings.h"
+#include "app/options_commands.h"
+#include "encoder_options/encoder_commands.h"
+#include "files/files_commands.h"
 #include "files/files_list.h"
+#include "files/files_settings.h"
 #include "files/files_view.h"
 #include "files_recorders.h"
 #include "platform/message_box_presenter.h"
+#include "platform/system_messages.h"
 #include "support/test_support.h"
 
 namespace {
@@ -55,7 +59,7 @@ class FilePanelTest : public testing::Test {
   QString root_;
   RecordingHandler application_;
   RecordingAlerts alerts_;
-  Settings settings_;
+  FilesSettings settings_;
 };
 
 TEST_F(FilePanelTest, SavePanelSendsTheFolderAndTheName) {
@@ -82,18 +86,19 @@ TEST_F(FilePanelTest, PanelsCarryTheirTitlesAndLabels) {
   RecordingHandler window;
   QPushButton encode;
   FilesView view(&encode, &window, &application_, &alerts_, &settings_);
+  auto* add_files = view.findChild<FilePanel*>(QStringLiteral("AddFilesPanel"));
   struct Expected {
     FilePanel* panel;
     QString title, accept, reject;
     QFileDialog::FileMode mode;
   };
-  view.add_files_panel->SetCancelButtonLabel(QStringLiteral("Schließen"));
+  add_files->SetCancelButtonLabel(QStringLiteral("Schließen"));
   for (const Expected& e : {Expected{list.SavePanel(), "Liste speichern", "Speichern", "Abbrechen",
                                      QFileDialog::AnyFile},
                             Expected{list.OpenPanel(), "Liste öffnen", "Öffnen", "Abbrechen",
                                      QFileDialog::ExistingFile},
-                            Expected{view.add_files_panel, "Dateien hinzfügen", "Hinzufügen",
-                                     "Schließen", QFileDialog::ExistingFiles}}) {
+                            Expected{add_files, "Dateien hinzfügen", "Hinzufügen", "Schließen",
+                                     QFileDialog::ExistingFiles}}) {
     e.panel->Show();
     QFileDialog* dialog = e.panel->Dialog();
     EXPECT_EQ(dialog->windowTitle(), e.title);
@@ -110,18 +115,19 @@ TEST_F(FilePanelTest, AddFilesPanelSendsEveryChosenFileAndCanStayOpen) {
   RecordingHandler window;
   QPushButton encode;
   FilesView view(&encode, &window, &application_, &alerts_, &settings_);
-  view.add_files_panel->SetHideWhenDone(false);
-  Choose(*view.add_files_panel, {"a.wav", "b.wav"});
+  auto* add_files = view.findChild<FilePanel*>(QStringLiteral("AddFilesPanel"));
+  add_files->SetHideWhenDone(false);
+  Choose(*add_files, {"a.wav", "b.wav"});
   ASSERT_EQ(application_.messages.size(), 1u);
   EXPECT_EQ(application_.messages.front().what, command::kRefsReceived);
   EXPECT_EQ(application_.messages.front().Refs("refs"),
             QStringList({root_ + "/a.wav", root_ + "/b.wav"}));
-  EXPECT_TRUE(view.add_files_panel->Dialog()->isVisible());
+  EXPECT_TRUE(add_files->Dialog()->isVisible());
 
-  view.add_files_panel->SetHideWhenDone(true);
-  Choose(*view.add_files_panel, {"b.wav"});
+  add_files->SetHideWhenDone(true);
+  Choose(*add_files, {"b.wav"});
   EXPECT_EQ(application_.messages.size(), 2u);
-  EXPECT_FALSE(view.add_files_panel->Dialog()->isVisible());
+  EXPECT_FALSE(add_files->Dialog()->isVisible());
 }
 
 TEST_F(FilePanelTest, DirectoryPanelSendsTheFolderAndItsSubCode) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -10,8 +11,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
-#include "app/settings.h"
+#include "files/files_commands.h"
+#include "files/files_settings.h"
 #include "files/list_file.h"
 #include "files_recorders.h"
 
@@ -73,7 +76,7 @@ class FilesListTest : public testing::Test {
   QTemporaryDir folder_;
   RecordingHandler application_;
   RecordingAlerts alerts_;
-  Settings settings_;
+  FilesSettings settings_;
   QPushButton remove_, encode_, move_up_, move_down_;
   std::unique_ptr<FilesList> list_;
 };
@@ -138,6 +141,11 @@ INSTANTIATE_TEST_SUITE_P(
                     MoveCase{"UpWithTwoSelected", {1, 2}, true, {0, 1, 2, 3, 4}, {1, 2}},
                     MoveCase{"DownWithNoneSelected", {}, false, {0, 1, 2, 3, 4}, {}}),
     [](const testing::TestParamInfo<MoveCase>& case_info) { return case_info.param.name; });
+
+TEST_F(FilesListTest, TellsAScreenReaderWhatItHolds) {
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(list_.get())->text(QAccessible::Name),
+            QStringLiteral("Liste der Dateien"));
+}
 
 TEST_F(FilesListTest, MovingUpFromIndexThreeOfFiveLeavesBothMoveButtonsEnabled) {
   Fill(5);
@@ -316,6 +324,57 @@ TEST_F(FilesListTest, SavingWhereNoFileCanBeMadeRaisesSaveOpenError) {
   list_->Save(folder_.path());
   EXPECT_EQ(alerts_.Ids(), QStringList({"SaveOpenError", "SaveOpenError"}));
   EXPECT_EQ(list_->CountItems(), 1);
+}
+
+TEST_F(FilesListTest, SavePanelResultJoinsFolderAndNameAndMissingFieldsSaveNothing) {
+  list_->AddFile(QStringLiteral("/music/a.wav"));
+  QDir().mkpath(folder_.filePath(QStringLiteral("lists")));
+  QFile::link(folder_.filePath(QStringLiteral("lists")), folder_.filePath(QStringLiteral("link")));
+  struct Case {
+    std::optional<QString> directory;
+    std::optional<QString> name;
+    std::optional<QString> saved_at;  // nothing: no file may appear
+  };
+  const QList<Case> cases = {
+      {folder_.filePath(QStringLiteral("lists")), QStringLiteral("x"),
+       folder_.filePath(QStringLiteral("lists/x"))},
+      {folder_.filePath(QStringLiteral("link")), QStringLiteral("y.zvk"),
+       folder_.filePath(QStringLiteral("lists/y.zvk"))},
+      {std::nullopt, QStringLiteral("z"), std::nullopt},
+      {folder_.filePath(QStringLiteral("lists")), std::nullopt, std::nullopt},
+      {folder_.filePath(QStringLiteral("lists")), QString(), std::nullopt},
+  };
+  for (const Case& test : cases) {
+    Message message(command::kSavePanel);
+    if (test.directory) message.AddRef(QStringLiteral("directory"), *test.directory);
+    if (test.name) message.AddString(QStringLiteral("name"), *test.name);
+    const QStringList before =
+        QDir(folder_.filePath(QStringLiteral("lists"))).entryList(QDir::Files);
+    list_->MessageReceived(message);
+    const QStringList after =
+        QDir(folder_.filePath(QStringLiteral("lists"))).entryList(QDir::Files);
+    if (test.saved_at) {
+      EXPECT_EQ(ReadListFile(*test.saved_at), QStringList({QStringLiteral("/music/a.wav")}));
+    } else {
+      EXPECT_EQ(after, before);
+    }
+  }
+  EXPECT_TRUE(alerts_.shown.isEmpty());
+}
+
+TEST_F(FilesListTest, OpenPanelResultOpensTheChosenListAndWithoutRefsDoesNothing) {
+  const QString list = folder_.filePath(QStringLiteral("old.zvk"));
+  ASSERT_EQ(SaveListFile(list, {QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav")}),
+            ListSaveResult::Saved);
+  list_->AddFile(QStringLiteral("/m/replaced.wav"));
+
+  list_->MessageReceived(Message(command::kOpenPanel));
+  EXPECT_EQ(Entries(*list_), QStringList({QStringLiteral("/m/replaced.wav")}));
+
+  Message chosen(command::kOpenPanel);
+  chosen.AddRef(QStringLiteral("refs"), list);
+  list_->MessageReceived(chosen);
+  EXPECT_EQ(Entries(*list_), QStringList({QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav")}));
 }
 
 }  // namespace

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
 #include <QPushButton>
 
-#include "app/settings.h"
+#include "files/files_commands.h"
 #include "files/files_list.h"
+#include "files/files_settings.h"
 #include "files_recorders.h"
+#include "platform/file_panel.h"
 
 namespace {
 
@@ -24,7 +27,7 @@ class FilesViewTest : public testing::Test {
   RecordingHandler window_;
   RecordingHandler application_;
   RecordingAlerts alerts_;
-  Settings settings_;
+  FilesSettings settings_;
   FilesView view_;
 };
 
@@ -58,9 +61,9 @@ TEST_F(FilesViewTest, ButtonsSendTheirCommandsToTheWindow) {
 }
 
 TEST_F(FilesViewTest, ListDrivesTheTabsButtonsAndTheEncodeButton) {
-  view_.files_list->AddItems({"/a.wav", "/b.wav"});
+  view_.List()->AddItems({"/a.wav", "/b.wav"});
   EXPECT_TRUE(encode_.isEnabled());
-  view_.files_list->setCurrentIndex(view_.files_list->model()->index(1, 0));
+  view_.List()->setCurrentIndex(view_.List()->model()->index(1, 0));
   EXPECT_TRUE(Button("RemoveFiles")->isEnabled());
   EXPECT_TRUE(Button("MoveUp")->isEnabled());
   EXPECT_FALSE(Button("MoveDown")->isEnabled());
@@ -72,7 +75,7 @@ TEST_F(FilesViewTest, ListFillsTheTabAboveTheButtonsAtTheBottomCorners) {
     view_.show();
     QWidget* scroll = view_.findChild<QWidget*>(QStringLiteral("FilesScroll"));
     ASSERT_NE(scroll, nullptr);
-    EXPECT_TRUE(scroll->isAncestorOf(view_.files_list));
+    EXPECT_TRUE(scroll->isAncestorOf(view_.List()));
     const QRect up = Button("MoveUp")->geometry();
     const QRect down = Button("MoveDown")->geometry();
     const QRect add = Button("AddFiles")->geometry();
@@ -87,6 +90,27 @@ TEST_F(FilesViewTest, ListFillsTheTabAboveTheButtonsAtTheBottomCorners) {
       EXPECT_LT(scroll->geometry().bottom(), button.top());
     }
     EXPECT_GT(scroll->width(), size.width() - 30);
+  }
+}
+
+TEST_F(FilesViewTest, AddFilesPanelFollowsDontCloseOnAddAtEveryShowing) {
+  auto* panel = view_.findChild<FilePanel*>(QStringLiteral("AddFilesPanel"));
+  struct Case {
+    bool dont_close_on_add;
+    bool hide_when_done;
+    QString cancel_label;
+  };
+  const QList<Case> cases = {{true, false, QStringLiteral("Schließen")},
+                             {false, true, QStringLiteral("Abbrechen")},
+                             {true, false, QStringLiteral("Schließen")}};
+  for (const Case& test : cases) {
+    settings_.dont_close_on_add = test.dont_close_on_add;
+    view_.MessageReceived(Message(command::kAddFiles));
+    ASSERT_NE(panel->Dialog(), nullptr);
+    EXPECT_TRUE(panel->Dialog()->isVisible());
+    EXPECT_EQ(panel->setup().hide_when_done, test.hide_when_done);
+    EXPECT_EQ(panel->Dialog()->labelText(QFileDialog::Reject), test.cancel_label);
+    panel->Dialog()->hide();
   }
 }
 

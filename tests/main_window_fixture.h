@@ -10,14 +10,16 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/application_port.h"
+#include "app/options_view.h"
 #include "app/settings.h"
 #include "encode/encoding_run.h"
 #include "encode/progress_window.h"
 #include "files/files_list.h"
 #include "platform/alert.h"
+#include "platform/system_messages.h"
 #include "support/recorders.h"
 #include "support/test_support.h"
+#include "window/application_port.h"
 #include "window/main_window.h"
 
 namespace window_test {
@@ -26,7 +28,7 @@ using ::RecordingAlerts;
 
 // Stands in for the application object: records the calls and routes messages to the window
 // the way the real one does.
-class RecordingApplication : public ApplicationPort {
+class RecordingApplication : public ApplicationPort, public MimeTypeActions {
  public:
   QString ExecutablePath() const override { return executable_path; }
   void WriteOptions() override { calls.append(QStringLiteral("WriteOptions")); }
@@ -38,8 +40,8 @@ class RecordingApplication : public ApplicationPort {
   void MessageReceived(const Message& message) override {
     if (window == nullptr) return;
     if (message.what == command::kSomeAppQuit) {
-      window->run->ProcessEnded(*message.FindRef(QStringLiteral("be:ref")),
-                                *message.FindInt32(QStringLiteral("pid")), EncoderEndFrom(message));
+      window->ProcessEnded(*message.FindRef(QStringLiteral("be:ref")),
+                           *message.FindInt32(QStringLiteral("pid")), EncoderEndFrom(message));
     } else if (message.what == command::kRefsReceived) {
       window->RefsReceived(message);
     } else {
@@ -69,19 +71,26 @@ inline QString WriteFileIn(const QTemporaryDir& folder, const QString& name,
   return path;
 }
 
-inline QStringList Entries(const MainWindow& window) {
-  QStringList entries;
-  for (int i = 0; i < window.files_list->CountItems(); ++i) {
-    entries.append(window.files_list->ItemText(i));
-  }
-  return entries;
-}
-
 template <typename Widget>
 Widget* FindIn(const QWidget& window, const QString& name) {
   auto* widget = window.findChild<Widget*>(name);
   EXPECT_NE(widget, nullptr) << name.toStdString();
   return widget;
+}
+
+inline FilesList* ListOf(const MainWindow& window) {
+  return FindIn<FilesList>(window, QStringLiteral("FilesList"));
+}
+
+inline ProgressWindow* ProgressOf(const MainWindow& window) {
+  return window.findChild<ProgressWindow*>();
+}
+
+inline QStringList Entries(const MainWindow& window) {
+  const FilesList* list = ListOf(window);
+  QStringList entries;
+  for (int i = 0; i < list->CountItems(); ++i) entries.append(list->ItemText(i));
+  return entries;
 }
 
 // A main window on recording ports, with a temporary folder for the files a test makes.
@@ -91,7 +100,8 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(folder.isValid());
     application.executable_path = Path(QStringLiteral("bin/zavrik"));
     settings.encoder_location = Path(QStringLiteral("bin/gogo"));
-    window = std::make_unique<MainWindow>(QString(), &settings, &alerts, &application);
+    auto* options_view = new OptionsView(settings, application, &application);
+    window = std::make_unique<MainWindow>(QString(), settings, application, alerts, *options_view);
     application.window = window.get();
     window->show();
   }
@@ -107,6 +117,8 @@ class MainWindowTest : public ::testing::Test {
     return WriteFileIn(folder, name, content);
   }
   QStringList Entries() const { return window_test::Entries(*window); }
+  FilesList* List() const { return ListOf(*window); }
+  ProgressWindow* Progress() const { return ProgressOf(*window); }
   template <typename Widget>
   Widget* Find(const QString& name) const {
     return FindIn<Widget>(*window, name);

@@ -16,37 +16,65 @@
 #include <functional>
 #include <memory>
 
+#include "app/options_commands.h"
+#include "app/options_view.h"
 #include "encode/progress_window.h"
+#include "encode/run_commands.h"
+#include "encoder_options/encoder_commands.h"
+#include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files/list_file.h"
+#include "platform/file_panel.h"
+#include "platform/system_messages.h"
 #include "support/recorders.h"
 #include "support/test_support.h"
 #include "window/tab_view.h"
+#include "window/window_commands.h"
 
 namespace {
 
 // The real window with its command handler replaced by a recorder.
 class RecordingMainWindow : public MainWindow {
  public:
-  RecordingMainWindow(const QString& list_path, Settings* settings_record,
-                      AlertPresenter* alert_presenter, MessageHandler* application_handler)
-      : MainWindow(list_path, settings_record, alert_presenter, application_handler) {}
+  RecordingMainWindow(const QString& list_path, const WindowSettings& settings,
+                      ApplicationPort& application, AlertPresenter& alerts, OptionsTab& options_tab)
+      : MainWindow(list_path, settings, application, alerts, options_tab) {}
+  void MessageReceived(const Message& message) override { received.MessageReceived(message); }
+  RecordingHandler received;
+};
+
+// An application object that only keeps the messages it is handed.
+class RecordingApplication : public ApplicationPort, public MimeTypeActions {
+ public:
+  QString ExecutablePath() const override { return {}; }
+  void WriteOptions() override {}
+  void Quit() override {}
+  void RegisterMIMEType(bool) override {}
+  void UnregisterMIMEType() override {}
   void MessageReceived(const Message& message) override { received.MessageReceived(message); }
   RecordingHandler received;
 };
 
 struct Fixture {
   explicit Fixture(const QString& list_path = {})
-      : window(std::make_unique<RecordingMainWindow>(list_path, &settings, &alerts, &application)) {
-  }
-  Settings settings{QStringLiteral("/usr/bin/gogo"), false, false, true};
+      : window(std::make_unique<RecordingMainWindow>(
+            list_path, settings, application, alerts,
+            *new OptionsView(settings, application, &application))) {}
+  Settings settings{{{false, false}, QStringLiteral("/usr/bin/gogo")}, true};
   RecordingAlerts alerts;
-  RecordingHandler application;
+  RecordingApplication application;
   std::unique_ptr<RecordingMainWindow> window;
 };
 
+template <typename Widget>
+Widget* Find(const MainWindow& window, const QString& name) {
+  auto* widget = window.findChild<Widget*>(name);
+  EXPECT_NE(widget, nullptr) << name.toStdString();
+  return widget;
+}
+
 void TriggerMenuItem(MainWindow& window, const QString& menu_title, const QString& item_text) {
-  for (QAction* menu_action : window.menu_bar->actions()) {
+  for (QAction* menu_action : Find<QMenuBar>(window, QStringLiteral("MenuBar"))->actions()) {
     if (menu_action->text() != menu_title) continue;
     for (QAction* item : menu_action->menu()->actions()) {
       if (item->text() == item_text) {
@@ -79,8 +107,10 @@ TEST_P(MainWindowControlTest, DeliversItsCommandToItsHandler) {
   const ControlCase& c = GetParam();
   Fixture fixture;
   c.use(*fixture.window);
-  RecordingHandler& target = c.to_application ? fixture.application : fixture.window->received;
-  RecordingHandler& other = c.to_application ? fixture.window->received : fixture.application;
+  RecordingHandler& target =
+      c.to_application ? fixture.application.received : fixture.window->received;
+  RecordingHandler& other =
+      c.to_application ? fixture.window->received : fixture.application.received;
   ASSERT_TRUE(test_support::WaitUntil([&] { return !target.messages.isEmpty(); }, 5000));
   EXPECT_EQ(target.Codes(), QList<uint32_t>{c.expected});
   EXPECT_TRUE(other.messages.isEmpty());
@@ -109,9 +139,6 @@ INSTANTIATE_TEST_SUITE_P(
         ControlCase{"EncodeButton", kClick("EncodeButton"), command::kEncode, false},
         ControlCase{"SkipFile", kClick("SkipFile"), command::kSkip, false},
         ControlCase{"StopEncoding", kClick("StopEncoding"), command::kStop, false},
-        ControlCase{"OutputDirButton", kClick("OutputDirButton"), command::kEncoderOptions, false},
-        ControlCase{"SetEncoderLocation", kClick("SetEncoderLocation"), command::kLocateEncoder,
-                    false},
         ControlCase{"DontCloseOnAdd", kClick("DontCloseOnAdd"), command::kDontCloseOnAdd, false},
         ControlCase{"DontClearOnOpen", kClick("DontClearOnOpen"), command::kDontClearOnOpen, false},
         ControlCase{"SelfRegisterMIMEType", kClick("SelfRegisterMIMEType"),
@@ -129,20 +156,49 @@ INSTANTIATE_TEST_SUITE_P(
                     command::kEncoderLocationChanged, false}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
+struct BrowseCase {
+  const char* button;
+  const char* panel;
+};
+void PrintTo(const BrowseCase& c, std::ostream* os) { *os << c.button; }
+
+class MainWindowBrowseTest : public ::testing::TestWithParam<BrowseCase> {};
+
+TEST_P(MainWindowBrowseTest, ShowsItsTabsOwnPanelWithoutACommand) {
+  const BrowseCase& c = GetParam();
+  Fixture fixture;
+  Click(*fixture.window, c.button);
+  const FilePanel* panel = Find<FilePanel>(*fixture.window, QString::fromLatin1(c.panel));
+  ASSERT_NE(panel->Dialog(), nullptr);
+  EXPECT_TRUE(panel->Dialog()->isVisible());
+  panel->Dialog()->hide();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(fixture.window->received.messages.isEmpty());
+  EXPECT_TRUE(fixture.application.received.messages.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BrowseButtons, MainWindowBrowseTest,
+                         ::testing::Values(BrowseCase{"OutputDirButton", "DirectoryPanel"},
+                                           BrowseCase{"SetEncoderLocation", "PathPanel"}),
+                         [](const auto& param_info) {
+                           return std::string(param_info.param.button);
+                         });
+
 TEST(MainWindowTest, StartsWithEncodingDisabledAndTheProgressWindowHidden) {
   Fixture fixture;
   MainWindow& window = *fixture.window;
+  const QTabWidget* tabs = Find<QTabWidget>(window, QStringLiteral("TabView"));
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Zavrik 1.2a"));
-  EXPECT_FALSE(window.encode_button->isEnabled());
-  EXPECT_TRUE(window.close_button->isEnabled());
-  EXPECT_TRUE(window.progress_window->isWindow());
-  EXPECT_FALSE(window.progress_window->isVisible());
-  ASSERT_EQ(window.tab_view->count(), 3);
-  EXPECT_EQ(window.tab_view->tabText(0), QStringLiteral("Dateien"));
-  EXPECT_EQ(window.tab_view->tabText(1), QStringLiteral("Gogo-Optionen"));
-  EXPECT_EQ(window.tab_view->tabText(2), QStringLiteral("Programm-Optionen"));
+  EXPECT_FALSE(Find<QPushButton>(window, QStringLiteral("EncodeButton"))->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>(window, QStringLiteral("CloseButton"))->isEnabled());
+  EXPECT_TRUE(window.findChild<ProgressWindow*>()->isWindow());
+  EXPECT_FALSE(window.findChild<ProgressWindow*>()->isVisible());
+  ASSERT_EQ(tabs->count(), 3);
+  EXPECT_EQ(tabs->tabText(0), QStringLiteral("Dateien"));
+  EXPECT_EQ(tabs->tabText(1), QStringLiteral("Gogo-Optionen"));
+  EXPECT_EQ(tabs->tabText(2), QStringLiteral("Programm-Optionen"));
   // No menu item has a shortcut.
-  for (QAction* menu : window.menu_bar->actions()) {
+  for (QAction* menu : Find<QMenuBar>(window, QStringLiteral("MenuBar"))->actions()) {
     for (QAction* item : menu->menu()->actions()) EXPECT_TRUE(item->shortcut().isEmpty());
   }
 }
@@ -153,10 +209,11 @@ TEST(MainWindowTest, OpensTheListItIsGivenAndShowsTheFilesTab) {
   ASSERT_EQ(SaveListFile(list, {QStringLiteral("/tmp/a.wav"), QStringLiteral("/tmp/b c.wav")}),
             ListSaveResult::Saved);
   Fixture fixture(list);
-  EXPECT_EQ(fixture.window->files_list->CountItems(), 2);
-  EXPECT_EQ(fixture.window->files_list->ItemText(1), QStringLiteral("/tmp/b c.wav"));
-  EXPECT_TRUE(fixture.window->encode_button->isEnabled());
-  EXPECT_EQ(fixture.window->tab_view->currentIndex(), 0);
+  EXPECT_EQ(Find<FilesList>(*fixture.window, QStringLiteral("FilesList"))->CountItems(), 2);
+  EXPECT_EQ(Find<FilesList>(*fixture.window, QStringLiteral("FilesList"))->ItemText(1),
+            QStringLiteral("/tmp/b c.wav"));
+  EXPECT_TRUE(Find<QPushButton>(*fixture.window, QStringLiteral("EncodeButton"))->isEnabled());
+  EXPECT_EQ(Find<QTabWidget>(*fixture.window, QStringLiteral("TabView"))->currentIndex(), 0);
   EXPECT_TRUE(fixture.alerts.shown.isEmpty());
 }
 
@@ -196,8 +253,9 @@ TEST(MainWindowTest, NoControlOverlapsAnotherOrIsClippedOnAnyTab) {
   MainWindow& window = *fixture.window;
   window.show();
   ASSERT_TRUE(test_support::WaitUntil([&] { return window.isVisible(); }));
-  for (int tab = 0; tab < window.tab_view->count(); ++tab) {
-    window.tab_view->setCurrentIndex(tab);
+  QTabWidget* tabs = Find<QTabWidget>(window, QStringLiteral("TabView"));
+  for (int tab = 0; tab < tabs->count(); ++tab) {
+    tabs->setCurrentIndex(tab);
     QCoreApplication::processEvents();
     const QList<QWidget*> controls = VisibleControls(&window);
     ASSERT_GT(controls.size(), 4);
@@ -218,8 +276,10 @@ TEST(MainWindowTest, NoControlOverlapsAnotherOrIsClippedOnAnyTab) {
     }
   }
   // The buttons sit below the tabs, "Kodieren!" left of "Beenden".
-  EXPECT_LE(InWindow(window.tab_view).bottom(), InWindow(window.encode_button).top());
-  EXPECT_LT(InWindow(window.encode_button).right(), InWindow(window.close_button).left());
+  QPushButton* encode = Find<QPushButton>(window, QStringLiteral("EncodeButton"));
+  QPushButton* close = Find<QPushButton>(window, QStringLiteral("CloseButton"));
+  EXPECT_LE(InWindow(tabs).bottom(), InWindow(encode).top());
+  EXPECT_LT(InWindow(encode).right(), InWindow(close).left());
   window.hide();
 }
 

@@ -156,6 +156,55 @@ TEST_F(MimeRegistrationTest, AFailedInstallLeavesNothingBehind) {
   QFile::remove(blocker);
 }
 
+TEST_F(MimeRegistrationTest, WhatTheUserHadBeforeOutlivesInstallingDeletingAndAFailedInstall) {
+  // What the user's own installation into ~/.local or own editing left before the first install.
+  struct Case {
+    const char* name;
+    QString path;
+    QByteArray bytes;
+    MimeDeleteResult deleted;  // the user's package keeps the type known
+  };
+  const QString data = DataHome() + QLatin1Char('/');
+  const Case cases[] = {
+      {"desktop entry", data + QStringLiteral("applications/zavrik.desktop"),
+       "[Desktop Entry]\nName=Eigenes\n", MimeDeleteResult::Deleted},
+      {"program icon", data + QStringLiteral("icons/hicolor/16x16/apps/zavrik.png"), "Symbol",
+       MimeDeleteResult::Deleted},
+      {"default line", MimeAppsList(),
+       "[Default Applications]\ntext/x-Zavrik-list=zavrik.desktop;\n", MimeDeleteResult::Deleted},
+      {"package", data + QStringLiteral("mime/packages/zavrik-list.xml"),
+       ReadBytes(QStringLiteral(ZAVRIK_SOURCE_DIR "/data/zavrik-mime.xml")),
+       MimeDeleteResult::Failed},
+  };
+  const auto start_afresh = [] {
+    QDir(DataHome()).removeRecursively();
+    QFile::remove(MimeAppsList());
+  };
+  for (const Case& c : cases) {
+    for (const bool install_fails : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (install_fails ? ", failed install" : ""));
+      start_afresh();
+      WriteBytes(c.path, c.bytes);
+      if (install_fails) {
+        const ScopedEnvironment path("PATH", "/nirgends");
+        EXPECT_EQ(InstallListMimeType(QStringLiteral("/z/zavrik")), MimeInstallResult::Failed);
+      } else {
+        EXPECT_EQ(InstallListMimeType(QStringLiteral("/z/zavrik")), MimeInstallResult::Installed);
+        EXPECT_EQ(ReadBytes(c.path), c.bytes);
+        EXPECT_EQ(UninstallListMimeType(), c.deleted);
+      }
+      EXPECT_EQ(ReadBytes(c.path), c.bytes);
+      for (const char* file : kInstalledFiles) {
+        const QString installed = data + QLatin1String(file);
+        if (installed != c.path) {
+          EXPECT_FALSE(QFile::exists(installed)) << file;
+        }
+      }
+    }
+  }
+  start_afresh();
+}
+
 TEST_F(MimeRegistrationTest, WithoutTheDatabaseToolInstallingFails) {
   QTemporaryDir empty;
   {

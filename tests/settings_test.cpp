@@ -34,6 +34,17 @@ class SettingsTest : public ::testing::Test {
   QString executable_;
 };
 
+// A settings record in the order the attributes are listed.
+Settings Record(const QString& encoder_location, bool dont_close_on_add, bool dont_clear_on_open,
+                bool self_register_mime_type) {
+  Settings settings;
+  settings.encoder_location = encoder_location;
+  settings.dont_close_on_add = dont_close_on_add;
+  settings.dont_clear_on_open = dont_clear_on_open;
+  settings.self_register_mime_type = self_register_mime_type;
+  return settings;
+}
+
 bool operator==(const Settings& a, const Settings& b) {
   return a.encoder_location == b.encoder_location && a.dont_close_on_add == b.dont_close_on_add &&
          a.dont_clear_on_open == b.dont_clear_on_open &&
@@ -42,10 +53,10 @@ bool operator==(const Settings& a, const Settings& b) {
 
 TEST_F(SettingsTest, WrittenSettingsReadBackUnchanged) {
   const Settings cases[] = {
-      {QStringLiteral("/usr/local/bin/gogo"), true, true, true},
-      {QStringLiteral("/opt/Kodierer mit Leerzeichen/gögö"), false, true, false},
-      {QStringLiteral("relative/gogo"), true, false, false},
-      {QString(), false, false, true},
+      Record(QStringLiteral("/usr/local/bin/gogo"), true, true, true),
+      Record(QStringLiteral("/opt/Kodierer mit Leerzeichen/gögö"), false, true, false),
+      Record(QStringLiteral("relative/gogo"), true, false, false),
+      Record(QString(), false, false, true),
   };
   for (const Settings& settings : cases) {
     SCOPED_TRACE(settings.encoder_location.toStdString());
@@ -63,17 +74,17 @@ TEST_F(SettingsTest, AFileWithoutAttributesGivesTheDefaults) {
 }
 
 TEST_F(SettingsTest, OnlyTheMissingAttributeTakesItsDefault) {
-  const Settings stored{QStringLiteral("/stored/gogo"), true, true, false};
+  const Settings stored = Record(QStringLiteral("/stored/gogo"), true, true, false);
   struct Case {
     const char* removed;
     Settings expected;
   };
   const QString fallback = DefaultEncoderLocation(executable_);
   const Case cases[] = {
-      {"user.encoder_location", {fallback, true, true, false}},
-      {"user.dont_close_on_add", {QStringLiteral("/stored/gogo"), false, true, false}},
-      {"user.dont_clear_on_open", {QStringLiteral("/stored/gogo"), true, false, false}},
-      {"user.self_register_mime_type", {QStringLiteral("/stored/gogo"), true, true, true}},
+      {"user.encoder_location", Record(fallback, true, true, false)},
+      {"user.dont_close_on_add", Record(QStringLiteral("/stored/gogo"), false, true, false)},
+      {"user.dont_clear_on_open", Record(QStringLiteral("/stored/gogo"), true, false, false)},
+      {"user.self_register_mime_type", Record(QStringLiteral("/stored/gogo"), true, true, true)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.removed);
@@ -84,7 +95,7 @@ TEST_F(SettingsTest, OnlyTheMissingAttributeTakesItsDefault) {
 }
 
 TEST_F(SettingsTest, ThePathIsStoredWithItsTerminatingNul) {
-  ASSERT_TRUE(WriteOptions(executable_, {QStringLiteral("/a/gogo"), false, false, true}));
+  ASSERT_TRUE(WriteOptions(executable_, Record(QStringLiteral("/a/gogo"), false, false, true)));
   EXPECT_EQ(xattrs::Read(executable_, kLocation, 4096).value, QByteArray("/a/gogo\0", 8));
   EXPECT_EQ(xattrs::Read(executable_, "user.self_register_mime_type", 16).value,
             QByteArray(1, '\1'));
@@ -138,7 +149,7 @@ TEST_F(SettingsTest, MalformedFlagsTakeTheirDefaults) {
 
 TEST_F(SettingsTest, AnOverlongPathIsStoredCutToTheBuffer) {
   const QString long_path = QStringLiteral("/") + QString(2000, QLatin1Char('p'));
-  ASSERT_TRUE(WriteOptions(executable_, {long_path, false, false, true}));
+  ASSERT_TRUE(WriteOptions(executable_, Record(long_path, false, false, true)));
   EXPECT_EQ(xattrs::Read(executable_, kLocation, 4096).value.size(), 1024);
   EXPECT_EQ(ReadOptions(executable_).encoder_location, long_path.left(1023));
 }

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <future>
 
+#include "platform/system_messages.h"
 #include "support/recorders.h"
 #include "support/test_support.h"
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "encode/progress_window.h"
+#include "encode/run_commands.h"
 #include "main_window_fixture.h"
 
 namespace {
@@ -23,7 +24,7 @@ class WindowRunTest : public window_test::MainWindowTest {
     qputenv("FAKE_ENCODER_LOG", QFile::encodeName(log_path));
     qputenv("FAKE_ENCODER_MODE", "wait");
     settings.encoder_location = QStringLiteral(ZAVRIK_TEST_PROGRAM_DIR "/fake_encoder");
-    for (const QString& entry : entries) window->files_list->AddFile(entry);
+    for (const QString& entry : entries) List()->AddFile(entry);
   }
 
   void TearDown() override {
@@ -57,11 +58,11 @@ class WindowRunTest : public window_test::MainWindowTest {
 
   void ClickEncode() {
     Find<QPushButton>(QStringLiteral("EncodeButton"))->click();
-    ASSERT_TRUE(test_support::WaitUntil([&] { return window->run->encoding(); }));
+    ASSERT_TRUE(test_support::WaitUntil([&] { return window->run().encoding(); }));
   }
 
   QString ProgressText(const char* name) const {
-    return window->progress_window->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    return Progress()->findChild<QLabel*>(QString::fromLatin1(name))->text();
   }
 
   const QStringList entries = {QStringLiteral("/w/one.wav"), QStringLiteral("/w/two words.wav"),
@@ -71,7 +72,7 @@ class WindowRunTest : public window_test::MainWindowTest {
 
 TEST_F(WindowRunTest, ThreeEntriesAreEncodedOneAfterAnotherInListOrder) {
   ClickEncode();
-  EXPECT_EQ(window->progress_window->pos(), window->frameGeometry().topLeft() + QPoint(50, 50));
+  EXPECT_EQ(Progress()->pos(), window->frameGeometry().topLeft() + QPoint(50, 50));
   for (int number = 1; number <= 3; ++number) {
     const EncoderCall call = Launched(number);
     // Each file starts only after the one before it has ended.
@@ -79,23 +80,23 @@ TEST_F(WindowRunTest, ThreeEntriesAreEncodedOneAfterAnotherInListOrder) {
     ASSERT_FALSE(call.arguments.isEmpty());
     EXPECT_EQ(call.arguments.last(), entries.at(number - 1));
     EXPECT_EQ(ProgressText("FileNumber"), QStringLiteral("Datei %1 von 3").arg(number));
-    EXPECT_EQ(window->progress_window->FileName(), FileText(entries.at(number - 1)));
-    EXPECT_TRUE(window->progress_window->isVisible());
+    EXPECT_EQ(Progress()->FileName(), FileText(entries.at(number - 1)));
+    EXPECT_TRUE(Progress()->isVisible());
     EndEncoder(call);
   }
-  EXPECT_TRUE(test_support::WaitUntil([&] { return !window->progress_window->isVisible(); }));
-  EXPECT_FALSE(window->run->encoding());
-  EXPECT_FALSE(window->run_ports->watching());
+  EXPECT_TRUE(test_support::WaitUntil([&] { return !Progress()->isVisible(); }));
+  EXPECT_FALSE(window->run().encoding());
+  EXPECT_FALSE(window->run_ports().watching());
   EXPECT_EQ(Calls().size(), 3);
   EXPECT_TRUE(alerts.shown.isEmpty());
 }
 
 TEST_F(WindowRunTest, AnEmptyListLaunchesNothing) {
-  window->files_list->Clear();
+  List()->Clear();
   window->MessageReceived(Message(command::kEncode));
-  EXPECT_FALSE(window->progress_window->isVisible());
-  EXPECT_FALSE(window->run->encoding());
-  EXPECT_FALSE(window->run_ports->watching());
+  EXPECT_FALSE(Progress()->isVisible());
+  EXPECT_FALSE(window->run().encoding());
+  EXPECT_FALSE(window->run_ports().watching());
   EXPECT_TRUE(Calls().isEmpty());
   EXPECT_TRUE(alerts.shown.isEmpty());
 }
@@ -105,9 +106,9 @@ TEST_F(WindowRunTest, StopDuringTheSecondFileEndsTheRunAndTheNextRunStartsAtTheF
   EndEncoder(Launched(1));
   const EncoderCall second = Launched(2);
   window->MessageReceived(Message(command::kStop));
-  EXPECT_FALSE(window->progress_window->isVisible());
-  EXPECT_FALSE(window->run->encoding());
-  EXPECT_FALSE(window->run_ports->watching());
+  EXPECT_FALSE(Progress()->isVisible());
+  EXPECT_FALSE(window->run().encoding());
+  EXPECT_FALSE(window->run_ports().watching());
   // The killed encoder's end must not start the third file.
   EXPECT_TRUE(test_support::WaitUntil([&] { return ProcessGone(second.pid); }));
   EXPECT_EQ(Calls().size(), 2);
@@ -123,14 +124,14 @@ TEST_F(WindowRunTest, SkipDuringTheSecondFileGoesOnWithTheThird) {
   window->MessageReceived(Message(command::kSkip));
   EXPECT_FALSE(Find<QPushButton>(QStringLiteral("SkipFile"))->isEnabled());
   EXPECT_FALSE(Find<QPushButton>(QStringLiteral("StopEncoding"))->isEnabled());
-  EXPECT_TRUE(window->progress_window->isVisible());
+  EXPECT_TRUE(Progress()->isVisible());
 
   const EncoderCall third = Launched(3);
   EXPECT_TRUE(ProcessGone(second.pid));
   EXPECT_EQ(third.arguments.last(), entries.at(2));
   EXPECT_TRUE(Find<QPushButton>(QStringLiteral("SkipFile"))->isEnabled());
   EndEncoder(third);
-  EXPECT_TRUE(test_support::WaitUntil([&] { return !window->run->encoding(); }));
+  EXPECT_TRUE(test_support::WaitUntil([&] { return !window->run().encoding(); }));
 }
 
 TEST_F(WindowRunTest, OptionsChangedDuringARunApplyFromTheNextRunOn) {
@@ -163,8 +164,8 @@ TEST_F(WindowRunTest, EncodersThatCannotRunAreReportedAndLeaveNoRunBehind) {
     settings.encoder_location = test.encoder_location;
     window->MessageReceived(Message(command::kEncode));
     EXPECT_EQ(alerts.Ids(), QStringList({test.alert})) << test.encoder_location.toStdString();
-    EXPECT_FALSE(window->progress_window->isVisible());
-    EXPECT_FALSE(window->run->encoding());
+    EXPECT_FALSE(Progress()->isVisible());
+    EXPECT_FALSE(window->run().encoding());
   }
   EXPECT_TRUE(Calls().isEmpty());
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -14,8 +15,13 @@
 
 #include "app/about_text.h"
 #include "app/mime_registration.h"
+#include "app/options_commands.h"
+#include "encode/run_commands.h"
+#include "encoder_options/encoder_commands.h"
+#include "files/files_commands.h"
 #include "files/list_file.h"
 #include "main_window_fixture.h"
+#include "platform/system_messages.h"
 
 namespace {
 
@@ -25,6 +31,17 @@ using window_test::ProcessGone;
 using window_test::ReadEncoderLog;
 using window_test::RecordingAlerts;
 using window_test::WithRefs;
+
+// Takes the URLs that would go to a browser.
+class UrlRecorder : public QObject {
+  Q_OBJECT
+
+ public Q_SLOTS:
+  void Open(const QUrl& url) { opened.append(url); }
+
+ public:
+  QList<QUrl> opened;
+};
 
 class ZavrikAppTest : public ::testing::Test {
  protected:
@@ -96,6 +113,26 @@ TEST(AboutTextTest, BuildTimeHasTheFormOfOct112002) {
   EXPECT_EQ(BuildTimeText("Oct  1 2002", "06:05:04"), QStringLiteral("Oct 1 2002 06:05:04"));
   EXPECT_TRUE(BuiltInAboutDetails().build_time.contains(
       QRegularExpression(QStringLiteral("^[A-Z][a-z]{2} \\d{1,2} \\d{4} \\d{2}:\\d{2}:\\d{2}$"))));
+}
+
+TEST(AboutTextTest, TheSiteIsTheWebAddressOrElseThePageBesideTheExecutable) {
+  struct Case {
+    QString web_address;
+    QString executable;
+    QUrl expected;
+  };
+  const QList<Case> cases = {
+      {QStringLiteral("https://w.example/z"), QStringLiteral("/opt/z/zavrik"),
+       QUrl(QStringLiteral("https://w.example/z"))},
+      {{}, QStringLiteral("/opt/z/zavrik"), QUrl(QStringLiteral("file:///opt/z/zavrik.html"))},
+      {{},
+       QStringLiteral("/opt/Mein Z #1/zavrik"),
+       QUrl(QStringLiteral("file:///opt/Mein%20Z%20%231/zavrik.html"))},
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(SiteUrl(test.web_address, test.executable), test.expected)
+        << test.executable.toStdString();
+  }
 }
 
 TEST_F(ZavrikAppTest, FirstStartTakesTheDefaultsAndInstallsTheListTypeSilently) {
@@ -178,7 +215,7 @@ TEST_F(ZavrikAppTest, PanelResultsAndHandedFilesReachTheMainWindow) {
 
   app.MessageReceived(Message(command::kNewList));  // a window command: not routed
   EXPECT_EQ(Entries(), QStringList({wave}));
-  app.main_window->files_list->Clear();
+  window_test::ListOf(*app.main_window)->Clear();
   app.MessageReceived(WithRefs(command::kOpenPanel, {Path(QStringLiteral("saved.zvk"))}));
   EXPECT_EQ(Entries(), QStringList({wave}));
 
@@ -234,8 +271,17 @@ TEST_F(ZavrikAppTest, MimeButtonsReportEveryOutcome) {
 
 TEST_F(ZavrikAppTest, AboutBoxShowsTheProgramAndItsBuildTime) {
   StartQuietly();
+  UrlRecorder viewer;
+  for (const QString& scheme :
+       {QStringLiteral("file"), QStringLiteral("http"), QStringLiteral("https")}) {
+    QDesktopServices::setUrlHandler(scheme, &viewer, "Open");
+  }
   alerts.answer = 0;  // "Gehe zur Site"
   app.MessageReceived(Message(command::kAboutRequested));
+  for (const QString& scheme :
+       {QStringLiteral("file"), QStringLiteral("http"), QStringLiteral("https")}) {
+    QDesktopServices::unsetUrlHandler(scheme);
+  }
   ASSERT_EQ(alerts.Ids(), QStringList({QStringLiteral("AboutDialog")}));
   const Alert& about = alerts.shown.at(0);
   EXPECT_EQ(about.buttons,
@@ -243,6 +289,17 @@ TEST_F(ZavrikAppTest, AboutBoxShowsTheProgramAndItsBuildTime) {
   EXPECT_TRUE(about.text.startsWith(QStringLiteral("Zavrik 1.2a (Deutsch)\n")));
   EXPECT_TRUE(
       about.text.endsWith(QStringLiteral("Kompiliert am ") + BuiltInAboutDetails().build_time));
+  // No line is left with a label and no value, whether or not the build gave the details.
+  EXPECT_FALSE(about.text.contains(QRegularExpression(QStringLiteral(": *(\n|$)"))));
+
+  // "Gehe zur Site" opens something real even when the build gave no web address.
+  const QString web_address = BuiltInAboutDetails().web_address;
+  EXPECT_EQ(viewer.opened,
+            QList<QUrl>({web_address.isEmpty()
+                             ? QUrl::fromLocalFile(Path(QStringLiteral("bin/zavrik.html")))
+                             : QUrl::fromUserInput(web_address)}));
+  EXPECT_TRUE(QFile::exists(QStringLiteral(ZAVRIK_PROGRAM_DIR "/zavrik.html")))
+      << "the build tree has the page beside zavrik";
 }
 
 TEST_F(ZavrikAppTest, OnlyTheEndOfTheLaunchedEncoderAdvancesTheRun) {
@@ -258,19 +315,19 @@ TEST_F(ZavrikAppTest, OnlyTheEndOfTheLaunchedEncoderAdvancesTheRun) {
 
   // Notices of another process from the same executable, or without a process id, are dropped.
   Message other(command::kSomeAppQuit);
-  other.AddRef(QStringLiteral("be:ref"), app.main_window->run->encoder_ref());
+  other.AddRef(QStringLiteral("be:ref"), app.main_window->run().encoder_ref());
   other.AddInt32(QStringLiteral("pid"), int32_t(getpid()));
   app.MessageReceived(other);
   Message without_pid(command::kSomeAppQuit);
-  without_pid.AddRef(QStringLiteral("be:ref"), app.main_window->run->encoder_ref());
+  without_pid.AddRef(QStringLiteral("be:ref"), app.main_window->run().encoder_ref());
   app.MessageReceived(without_pid);
-  EXPECT_EQ(app.main_window->run->file_index(), 1);
+  EXPECT_EQ(app.main_window->run().file_index(), 1);
 
   kill(pid_t(encoder_pid), SIGTERM);
   ASSERT_TRUE(test_support::WaitUntil([&] { return ReadEncoderLog(log).size() == 2; }));
   const qint64 second_pid = ReadEncoderLog(log).at(1).pid;
   kill(pid_t(second_pid), SIGTERM);
-  EXPECT_TRUE(test_support::WaitUntil([&] { return !app.main_window->run->encoding(); }));
+  EXPECT_TRUE(test_support::WaitUntil([&] { return !app.main_window->run().encoding(); }));
   EXPECT_TRUE(ProcessGone(second_pid));
   qunsetenv("FAKE_ENCODER_LOG");
   qunsetenv("FAKE_ENCODER_MODE");
@@ -300,3 +357,5 @@ int main(int argc, char** argv) {
   g_app = nullptr;
   return result;
 }
+
+#include "zavrik_app_test.moc"

@@ -12,17 +12,23 @@
 #include <QTranslator>
 #include <cstdio>
 
+#include "app/options_view.h"
 #include "encode/progress_window.h"
 #include "encode/run_outcome.h"
 #include "files/files_list.h"
 #include "platform/message_box_presenter.h"
 #include "window/main_window.h"
-#include "window/tab_view.h"
 
 namespace {
-class IgnoringHandler : public MessageHandler {
+// An application object that lets everything pass.
+class IgnoringApplication : public ApplicationPort, public MimeTypeActions {
  public:
   void MessageReceived(const Message&) override {}
+  QString ExecutablePath() const override { return {}; }
+  void WriteOptions() override {}
+  void Quit() override {}
+  void RegisterMIMEType(bool) override {}
+  void UnregisterMIMEType() override {}
 };
 
 bool Save(QWidget* widget, const QString& path) {
@@ -55,25 +61,28 @@ int main(int argc, char** argv) {
   const QDir output(QString::fromLocal8Bit(argv[1]));
   if (!output.mkpath(QStringLiteral("."))) return 1;
 
-  IgnoringHandler application;
+  IgnoringApplication application;
   MessageBoxPresenter alerts;
-  Settings settings{QStringLiteral("/usr/local/bin/gogo"), false, false, true};
-  MainWindow window(QString(), &settings, &alerts, &application);
-  window.files_list->AddItems({QStringLiteral("/home/anna/Musik/Aufnahmen/01 Einleitung.wav"),
-                               QStringLiteral("/home/anna/Musik/Aufnahmen/02 Über den Fluss.wav"),
-                               QStringLiteral("/home/anna/Musik/Aufnahmen/03 Schluss.wav")});
+  Settings settings{{{false, false}, QStringLiteral("/usr/local/bin/gogo")}, true};
+  MainWindow window(QString(), settings, application, alerts,
+                    *new OptionsView(settings, application, &application));
+  window.findChild<FilesList*>()->AddItems(
+      {QStringLiteral("/home/anna/Musik/Aufnahmen/01 Einleitung.wav"),
+       QStringLiteral("/home/anna/Musik/Aufnahmen/02 Über den Fluss.wav"),
+       QStringLiteral("/home/anna/Musik/Aufnahmen/03 Schluss.wav")});
   window.show();
 
   bool all_saved = true;
   const QStringList names = {QStringLiteral("tab-1-dateien"), QStringLiteral("tab-2-gogo-optionen"),
                              QStringLiteral("tab-3-programm-optionen")};
-  for (int tab = 0; tab < window.tab_view->count(); ++tab) {
-    window.tab_view->setCurrentIndex(tab);
+  auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("TabView"));
+  for (int tab = 0; tab < tabs->count(); ++tab) {
+    tabs->setCurrentIndex(tab);
     Settle(&window);
     all_saved &= Save(&window, output.filePath(names.value(tab) + QStringLiteral(".png")));
   }
 
-  ProgressWindow* progress = window.progress_window;
+  auto* progress = window.findChild<ProgressWindow*>();
   progress->SetFileName(
       QStringLiteral("\"/home/anna/Musik/Aufnahmen aus dem Sommer/Ein sehr langer Ordnername mit "
                      "Umlauten äöü/02 Über den Fluss.wav\""));

@@ -1,5 +1,6 @@
 #include "app/about_text.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 #include "about_details.h"
@@ -37,6 +38,12 @@ QString AboutText(const AboutDetails& details) {
     if (!group.isEmpty()) text += QStringLiteral("\n\n") + group.join(QLatin1Char('\n'));
   }
   return text;
+}
+
+QUrl SiteUrl(const QString& web_address, const QString& executable_path) {
+  if (!web_address.isEmpty()) return QUrl::fromUserInput(web_address);
+  return QUrl::fromLocalFile(QFileInfo(executable_path).absolutePath() +
+                             QStringLiteral("/zavrik.html"));
 }
 
 QString BuildTimeText(const char* date, const char* time) {

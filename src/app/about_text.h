@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 
 // What the about box tells beyond the program's name; empty fields are left out.
 struct AboutDetails {
@@ -19,6 +20,10 @@ AboutDetails BuiltInAboutDetails();
 // translator's addresses and "Kompiliert am ...", in groups separated by one empty line. A line
 // whose value is empty is left out, and so is a group left with no line.
 QString AboutText(const AboutDetails& details);
+
+// What "Gehe zur Site" opens: the web address given at build time, and without one the German
+// page "zavrik.html" that stands beside the executable.
+QUrl SiteUrl(const QString& web_address, const QString& executable_path);
 
 // __DATE__ and __TIME__ in the form "Oct 11 2002 16:26:56" (no padding before a one-digit day).
 QString BuildTimeText(const char* date, const char* time);

@@ -105,12 +105,6 @@ bool WriteAtomically(const QString& path, const QByteArray& bytes) {
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
-bool CopyResource(const char* resource, const QString& target) {
-  QFile source(QString::fromLatin1(resource));
-  if (!source.open(QIODevice::ReadOnly)) return false;
-  return WriteAtomically(target, source.readAll());
-}
-
 // Removes a file this program wrote; one that is already gone counts as removed.
 bool RemoveIfPresent(const QString& path) {
   return !QFileInfo::exists(path) || QFile::remove(path);
@@ -154,22 +148,102 @@ bool UpdateMimeDatabase() {
   return update.exitStatus() == QProcess::NormalExit && update.exitCode() == 0;
 }
 
-// Removes every file that installing writes; false when one of them stays.
-bool RemoveInstalledFiles() {
-  bool removed = RemoveIfPresent(InDataHome(kPackageFile));
-  removed = RemoveIfPresent(InDataHome(kDesktopFile)) && removed;
-  for (const IconCopy& icon : kIcons) removed = RemoveIfPresent(InDataHome(icon.target)) && removed;
-  removed = EditMimeAppsList(false) && removed;
-  return removed;
+// What installing wrote, kept in a small record file so that deleting removes exactly that and
+// nothing the user had before (an own desktop entry, icons of an installation into the user's
+// prefix, a default application line). Each line names one item: a file below $XDG_DATA_HOME,
+// or kDefaultLineItem for the line in mimeapps.list. Only the items installing can write are
+// ever taken from it, so an edited record cannot make deleting remove anything else.
+constexpr char kRecordFile[] = "zavrik/installed-list-type";
+constexpr char kDefaultLineItem[] = "mimeapps.list";
+
+QStringList InstallableFiles() {
+  QStringList files = {QLatin1String(kPackageFile), QLatin1String(kDesktopFile)};
+  for (const IconCopy& icon : kIcons) files << QLatin1String(icon.target);
+  return files;
 }
 
-bool WriteInstalledFiles(const QString& executable_path) {
-  bool written = WriteAtomically(InDataHome(kPackageFile), PackageXml());
-  written = written && WriteAtomically(InDataHome(kDesktopFile), DesktopEntry(executable_path));
+QByteArray FileContents(const QString& file, const QString& executable_path) {
+  if (file == QLatin1String(kPackageFile)) return PackageXml();
+  if (file == QLatin1String(kDesktopFile)) return DesktopEntry(executable_path);
   for (const IconCopy& icon : kIcons) {
-    written = written && CopyResource(icon.resource, InDataHome(icon.target));
+    if (file == QLatin1String(icon.target)) {
+      QFile source(QString::fromLatin1(icon.resource));
+      if (source.open(QIODevice::ReadOnly)) return source.readAll();
+    }
   }
-  return written && EditMimeAppsList(true);
+  return {};
+}
+
+QStringList ReadRecord() {
+  QFile record(InDataHome(kRecordFile));
+  QStringList items;
+  if (!record.open(QIODevice::ReadOnly)) return items;
+  const QStringList known = InstallableFiles() << QLatin1String(kDefaultLineItem);
+  while (!record.atEnd()) {
+    const QString item = QString::fromUtf8(record.readLine()).trimmed();
+    if (known.contains(item) && !items.contains(item)) items << item;
+  }
+  return items;
+}
+
+// Writes the record, or removes it when it names nothing.
+bool WriteRecord(const QStringList& items) {
+  if (items.isEmpty()) {
+    const bool removed = RemoveIfPresent(InDataHome(kRecordFile));
+    QDir(DataHome()).rmdir(QFileInfo(QLatin1String(kRecordFile)).path());
+    return removed;
+  }
+  QByteArray bytes = "# Written by Zavrik: what installing the list type wrote.\n";
+  for (const QString& item : items) bytes += item.toUtf8() + '\n';
+  return WriteAtomically(InDataHome(kRecordFile), bytes);
+}
+
+// Whether our default line is there as installing puts it: our entry first.
+bool HasDefaultLine() {
+  QByteArray bytes;
+  return ReadWholeFile(MimeAppsListPath(), bytes) &&
+         AddDefaultApplication(bytes, kListMimeType, kDesktopId) == bytes;
+}
+
+// Removes every recorded item; the record keeps what could not be removed. False when
+// something stays.
+bool RemoveRecordedItems() {
+  QStringList left;
+  for (const QString& item : ReadRecord()) {
+    const bool removed = item == QLatin1String(kDefaultLineItem)
+                             ? EditMimeAppsList(false)
+                             : RemoveIfPresent(DataHome() + QLatin1Char('/') + item);
+    if (!removed) left << item;
+  }
+  return WriteRecord(left) && left.isEmpty();
+}
+
+// Writes what is missing and records it before writing, so that even an install cut short
+// leaves a record of everything it may have written. Recorded items that are gone by now are
+// dropped from the record; those still there stay ours.
+bool WriteMissingItems(const QString& executable_path) {
+  QStringList items;
+  for (const QString& item : ReadRecord()) {
+    const bool still_there = item == QLatin1String(kDefaultLineItem)
+                                 ? HasDefaultLine()
+                                 : QFileInfo::exists(DataHome() + QLatin1Char('/') + item);
+    if (still_there) items << item;
+  }
+  QStringList missing;
+  for (const QString& file : InstallableFiles()) {
+    if (!QFileInfo::exists(DataHome() + QLatin1Char('/') + file)) missing << file;
+  }
+  const bool add_default_line = !HasDefaultLine();
+  items << missing;
+  if (add_default_line) items << QLatin1String(kDefaultLineItem);
+  if (!WriteRecord(items)) return false;
+  for (const QString& file : std::as_const(missing)) {
+    const QByteArray bytes = FileContents(file, executable_path);
+    if (bytes.isEmpty() || !WriteAtomically(DataHome() + QLatin1Char('/') + file, bytes)) {
+      return false;
+    }
+  }
+  return !add_default_line || EditMimeAppsList(true);
 }
 
 bool TypesFileListsListType(const QString& path) {
@@ -219,23 +293,24 @@ bool IsListMimeTypeInstalled() {
 
 MimeInstallResult InstallListMimeType(const QString& executable_path) {
   if (IsListMimeTypeInstalled()) return MimeInstallResult::AlreadyInstalled;
-  if (WriteInstalledFiles(executable_path) && UpdateMimeDatabase() && IsListMimeTypeInstalled()) {
+  if (WriteMissingItems(executable_path) && UpdateMimeDatabase() && IsListMimeTypeInstalled()) {
     return MimeInstallResult::Installed;
   }
-  // Leave nothing half installed behind.
-  RemoveInstalledFiles();
+  // Leave nothing half installed behind, and nothing of the user's removed.
+  RemoveRecordedItems();
   UpdateMimeDatabase();
   return MimeInstallResult::Failed;
 }
 
 MimeDeleteResult UninstallListMimeType() {
   if (!IsListMimeTypeInstalled()) return MimeDeleteResult::NotInstalled;
-  // Known without our package in the user's folder: installed for all users, which the user
-  // cannot undo; leave the user's folder as it is.
-  if (!QFile::exists(InDataHome(kPackageFile))) return MimeDeleteResult::Failed;
-  const bool removed = RemoveInstalledFiles();
+  // Known, but nothing of it written by this program: installed for all users or by the user's
+  // own hand, which is not ours to undo; leave the user's folder as it is.
+  if (ReadRecord().isEmpty()) return MimeDeleteResult::Failed;
+  const bool removed = RemoveRecordedItems();
   const bool updated = UpdateMimeDatabase();
-  // A type that a system folder also installs stays known; deleting it has then failed.
+  // A type that another package (a system folder's, or the user's own) also installs stays
+  // known; deleting it has then failed.
   if (!removed || !updated || IsListMimeTypeInstalled()) return MimeDeleteResult::Failed;
   return MimeDeleteResult::Deleted;
 }

@@ -15,9 +15,11 @@ QString ResultText(MimeDeleteResult result);
 // Whether the MIME database (user or system) knows "text/x-Zavrik-list".
 bool IsListMimeTypeInstalled();
 
-// Installs the type, unless it is installed already (then nothing is touched). The desktop
-// entry starts `executable_path`.
+// Installs the type, unless it is installed already (then nothing is touched): writes only the
+// files and the default application line that are missing, and records what it wrote. The
+// desktop entry starts `executable_path`. A failed install removes what it recorded.
 MimeInstallResult InstallListMimeType(const QString& executable_path);
 
-// Removes exactly what InstallListMimeType wrote.
+// Removes exactly what InstallListMimeType recorded, nothing the user had before; fails without
+// touching anything when the type is known but nothing of it was written here.
 MimeDeleteResult UninstallListMimeType();

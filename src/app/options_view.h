@@ -4,6 +4,7 @@
 
 #include "app/settings.h"
 #include "platform/message.h"
+#include "window/options_tab.h"
 
 class FilePanel;
 class QCheckBox;
@@ -11,31 +12,49 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The "Programm-Optionen" tab: shows the settings it is given and sends a command for every
-// change; the main window's handlers carry the changes into the settings.
-class OptionsView : public QWidget {
+// What the tab's MIME buttons ask of the application object.
+class MimeTypeActions {
+ public:
+  virtual ~MimeTypeActions() = default;
+  // Installs the list MIME type when it is missing; with `show_result` the result is shown.
+  virtual void RegisterMIMEType(bool show_result) = 0;
+  // Deletes the list MIME type and shows the result.
+  virtual void UnregisterMIMEType() = 0;
+};
+
+// The "Programm-Optionen" tab: shows the settings it is given, sends a command for every change
+// to the window, and carries the changes into the settings when the window hands the commands
+// back.
+class OptionsView : public QWidget, public OptionsTab {
   Q_OBJECT
 
  public:
-  // `window` takes the controls' commands; `application` takes the path panel's 'LOGP'.
-  OptionsView(const Settings& settings, MessageHandler* window, MessageHandler* application,
+  // `settings` and `mime_types` belong to the application object and outlive the tab;
+  // `application` takes the path panel's 'LOGP'.
+  OptionsView(Settings& settings, MimeTypeActions& mime_types, MessageHandler* application,
               QWidget* parent = nullptr);
 
-  QPushButton* set_encoder_location;
-  QLineEdit* encoder_location;
-  FilePanel* path_panel;
-  QCheckBox* dont_close_on_add;
-  QCheckBox* dont_clear_on_open;
-  QCheckBox* self_register_mime_type;
-  QPushButton* register_mime_type_now;
-  QPushButton* unregister_mime_type_now;
-  // A one-line notice, hidden until there is something to say (e.g. settings not saved).
-  QLabel* settings_notice;
+  QWidget* Widget() override { return this; }
+  void SendCommandsTo(MessageHandler* window) override;
+  // The tab's own commands; other codes change nothing.
+  void MessageReceived(const Message& message) override;
 
   // Says, once and for the whole session, that changed settings cannot be kept.
   void ShowSettingsCannotBeSaved();
 
  private:
   void Fill(const Settings& settings);
-  void ConnectCommands(MessageHandler* window);
+
+  Settings& settings_;
+  MimeTypeActions& mime_types_;
+  QPushButton* set_encoder_location_;
+  QLineEdit* encoder_location_;
+  FilePanel* path_panel_;
+  QCheckBox* dont_close_on_add_;
+  QCheckBox* dont_clear_on_open_;
+  QCheckBox* self_register_mime_type_;
+  QPushButton* register_mime_type_now_;
+  QPushButton* unregister_mime_type_now_;
+  // A one-line notice, hidden until there is something to say (e.g. settings not saved).
+  QLabel* settings_notice_;
 };

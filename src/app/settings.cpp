@@ -9,6 +9,8 @@
 #include <cerrno>
 
 #include "platform/extended_attributes.h"
+#include "platform/paths.h"
+#include "platform/utf8_limit.h"
 
 namespace {
 
@@ -36,23 +38,13 @@ class FileHandle {
   int fd_;
 };
 
-// Cuts `bytes` to at most `limit` bytes without splitting a UTF-8 character.
-QByteArray CutAtCharacterBoundary(QByteArray bytes, qsizetype limit) {
-  if (bytes.size() <= limit) return bytes;
-  qsizetype end = limit;
-  // Step back over continuation bytes (10xxxxxx) to the start of the cut character.
-  while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
-  bytes.truncate(end);
-  return bytes;
-}
-
 QString ReadLocation(int fd, const QString& default_location) {
   const xattrs::ReadResult read = xattrs::Read(fd, kEncoderLocation, kLocationBufferSize);
   if (read.status != xattrs::Status::Ok || read.value.isEmpty()) return default_location;
   QByteArray text = read.value;
   const qsizetype nul = text.indexOf('\0');
   if (nul >= 0) text.truncate(nul);
-  return QFile::decodeName(CutAtCharacterBoundary(text, kLocationBufferSize - 1));
+  return Utf8Prefix(QFile::decodeName(text), kLocationBufferSize - 1);
 }
 
 bool ReadFlag(int fd, const char* name, bool default_value) {
@@ -76,10 +68,8 @@ void WriteFlag(int fd, const char* name, bool value) {
 
 QString DefaultEncoderLocation(const QString& executable_path) {
   // The encoder lies beside the real executable, not beside a link that points to it.
-  const QFileInfo executable(executable_path);
-  const QString canonical = executable.canonicalFilePath();
-  const QFileInfo real = canonical.isEmpty() ? executable : QFileInfo(canonical);
-  return real.absolutePath() + QStringLiteral("/gogo");
+  return QFileInfo(CanonicalOrAbsolutePath(executable_path)).absolutePath() +
+         QStringLiteral("/gogo");
 }
 
 Settings ReadOptions(const QString& executable_path) {
@@ -114,7 +104,7 @@ bool WriteOptions(const QString& executable_path, const Settings& settings) {
   const FileHandle file(executable_path, O_RDONLY);
   if (file.fd() < 0) return false;
   QByteArray location =
-      CutAtCharacterBoundary(QFile::encodeName(settings.encoder_location), kLocationBufferSize - 1);
+      QFile::encodeName(Utf8Prefix(settings.encoder_location, kLocationBufferSize - 1));
   location.append('\0');
   xattrs::Write(file.fd(), kEncoderLocation, location);
   WriteFlag(file.fd(), kDontCloseOnAdd, settings.dont_close_on_add);

@@ -2,11 +2,11 @@
 
 #include <QString>
 
-// The four settings remembered between runs, kept as extended attributes of the executable.
-struct Settings {
-  QString encoder_location;  // at most 1023 bytes of UTF-8
-  bool dont_close_on_add = false;
-  bool dont_clear_on_open = false;
+#include "window/window_settings.h"
+
+// The four settings remembered between runs, kept as extended attributes of the executable: the
+// ones the window and the files tab read, and whether the list type is installed at start-up.
+struct Settings : WindowSettings {
   bool self_register_mime_type = true;
 };
 

@@ -8,21 +8,21 @@
 
 #include "app/about_text.h"
 #include "app/mime_registration.h"
-#include "app/options_view.h"
-#include "encode/encoding_run.h"
+#include "app/options_commands.h"
+#include "encoder_options/encoder_commands.h"
+#include "files/files_commands.h"
 #include "platform/message_box_presenter.h"
+#include "platform/system_messages.h"
 #include "window/main_window.h"
-#include "window/tab_view.h"
 
 ZavrikApp::ZavrikApp(int& argc, char** argv)
     : QApplication(argc, argv),
       executable_path_(QCoreApplication::applicationFilePath()),
       message_boxes_(std::make_unique<MessageBoxPresenter>()),
       alerts_(message_boxes_.get()) {
+  // No application display name: Qt would append it to every window title that does not end
+  // with it ("Fortschritt der Kodierung — ..."), and each title is exactly the window's own.
   setApplicationName(QStringLiteral("zavrik"));
-  // Window managers show "title — display name" unless both agree; the main window's title
-  // stands alone.
-  setApplicationDisplayName(QStringLiteral("Zavrik 1.2a"));
   setDesktopFileName(QStringLiteral("zavrik"));
   // Qt's own dialogs, the file panels' inner labels among them, speak German too.
   auto* qt_german = new QTranslator(this);
@@ -43,11 +43,10 @@ void ZavrikApp::ReadyToRun() {
   main_window.reset();
   ReadOptions();
   if (settings.self_register_mime_type) RegisterMIMEType(false);
-  main_window = std::make_unique<MainWindow>(QString(), &settings, alerts_, this);
+  options_view_ = new OptionsView(settings, *this, this);
+  main_window = std::make_unique<MainWindow>(QString(), settings, *this, *alerts_, *options_view_);
   // An executable installed by a package belongs to root: say so instead of losing changes.
-  if (!CanWriteOptions(executable_path_)) {
-    main_window->tab_view->options_view->ShowSettingsCannotBeSaved();
-  }
+  if (!CanWriteOptions(executable_path_)) options_view_->ShowSettingsCannotBeSaved();
   // Files the program was started with are sorted like files handed over later: the first
   // list file is opened, the files before it are added.
   if (!launch_refs.isEmpty()) {
@@ -84,7 +83,7 @@ void ZavrikApp::MessageReceived(const Message& message) {
       const std::optional<int32_t> pid = message.FindInt32(QStringLiteral("pid"));
       // Only the process the run launched moves it on; the run itself compares.
       if (main_window && executable && pid) {
-        main_window->run->ProcessEnded(*executable, *pid, EncoderEndFrom(message));
+        main_window->ProcessEnded(*executable, *pid, EncoderEndFrom(message));
       }
       break;
     }
@@ -109,9 +108,7 @@ void ZavrikApp::AboutRequested() {
   const AboutDetails details = BuiltInAboutDetails();
   const int pressed = alerts_->Go(alerts::About(AboutText(details)));
   // A browser that does not start is nothing the user could act on.
-  if (pressed == 0 && !details.web_address.isEmpty()) {
-    QDesktopServices::openUrl(QUrl::fromUserInput(details.web_address));
-  }
+  if (pressed == 0) QDesktopServices::openUrl(SiteUrl(details.web_address, executable_path_));
 }
 
 void ZavrikApp::ReadOptions() { settings = ::ReadOptions(executable_path_); }

@@ -4,16 +4,17 @@
 #include <QStringList>
 #include <memory>
 
-#include "app/application_port.h"
+#include "app/options_view.h"
 #include "app/settings.h"
 #include "platform/alert.h"
+#include "window/application_port.h"
 
 class MainWindow;
 
 // The one application object: holds the settings record, starts the program, routes the
 // messages of the panels, of handed files and of ended encoders to the main window, and shows
 // the about box.
-class ZavrikApp : public QApplication, public ApplicationPort {
+class ZavrikApp : public QApplication, public ApplicationPort, public MimeTypeActions {
   Q_OBJECT
 
  public:
@@ -48,6 +49,8 @@ class ZavrikApp : public QApplication, public ApplicationPort {
 
  private:
   QString executable_path_;
+  // The program options tab of the window; the window owns it.
+  OptionsView* options_view_ = nullptr;
   std::unique_ptr<AlertPresenter> message_boxes_;
   AlertPresenter* alerts_;
 };

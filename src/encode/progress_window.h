@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QDialog>
 
 #include "platform/message.h"
 
@@ -9,9 +9,10 @@ class QProgressBar;
 class QPushButton;
 
 // The window that stands in front of the application during a run: which file is encoded, its
-// number, and the buttons to skip it or stop the run. The user cannot close, resize, minimise or
-// maximise it; the run shows and hides it.
-class ProgressWindow : public QWidget {
+// number, and the buttons to skip it or stop the run. An application-modal dialog, so assistive
+// technology announces it when it opens. The user cannot close (not even with Escape), resize,
+// minimise or maximise it; the run shows and hides it.
+class ProgressWindow : public QDialog {
   Q_OBJECT
 
  public:
@@ -29,19 +30,18 @@ class ProgressWindow : public QWidget {
   // The run's progress in thousandths and the estimate of the time left.
   void SetRunProgress(int permille, const QString& remaining);
 
-  QWidget* back_view;
-  QLabel* file_name;
-  QLabel* file_number;
-  QPushButton* skip_button;
-  QPushButton* stop_button;
-  QProgressBar* file_progress;
-  QProgressBar* run_progress;
-  QLabel* remaining_time;
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
+ public slots:
+  // Only the run ends the dialog: the window manager's close and Escape come here and do nothing.
+  void reject() override {}
 
  private:
+  QWidget* back_view_;
+  QLabel* file_name_;
+  QLabel* file_number_;
+  QPushButton* skip_button_;
+  QPushButton* stop_button_;
+  QProgressBar* file_progress_;
+  QProgressBar* run_progress_;
+  QLabel* remaining_time_;
   QString file_name_text_;
 };

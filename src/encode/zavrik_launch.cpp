@@ -9,12 +9,13 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 #include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "platform/paths.h"
 
 extern char** environ;
 
@@ -151,10 +152,9 @@ ProcessWatcher::ProcessWatcher(HandleOpener open_handle, QObject* parent)
     : QObject(parent), open_handle_(open_handle ? std::move(open_handle) : PidfdOpen) {}
 
 ProcessWatcher::~ProcessWatcher() {
-  for (Watched* watched : watched_) {
+  for (const std::unique_ptr<Watched>& watched : watched_) {
     delete watched->notifier;
     close(watched->pidfd);
-    delete watched;
   }
 }
 
@@ -162,8 +162,7 @@ int ProcessWatcher::Watch(pid_t pid, const QString& executable) {
   if (pid <= 0) return ESRCH;
   if (IsWatching(pid)) return 0;  // one notice per process, however often asked
   // Resolved now: by the time the program ends its file may be gone or replaced.
-  QString canonical = QFileInfo(executable).canonicalFilePath();
-  if (canonical.isEmpty()) canonical = QFileInfo(executable).absoluteFilePath();
+  const QString canonical = CanonicalOrAbsolutePath(executable);
 
   const int pidfd = open_handle_(pid);
   if (pidfd < 0) {
@@ -177,16 +176,17 @@ int ProcessWatcher::Watch(pid_t pid, const QString& executable) {
   }
 
   auto* watched = new Watched{pid, canonical, pidfd, nullptr};
+  watched_.emplace_back(watched);
   // A pidfd turns readable once the process has ended.
   watched->notifier = new QSocketNotifier(pidfd, QSocketNotifier::Read, this);
   connect(watched->notifier, &QSocketNotifier::activated, this, [this, watched] { Reap(watched); });
-  watched_.append(watched);
   return 0;
 }
 
 bool ProcessWatcher::IsWatching(pid_t pid) const {
-  return std::any_of(watched_.begin(), watched_.end(),
-                     [pid](const Watched* watched) { return watched->pid == pid; });
+  return std::any_of(
+      watched_.begin(), watched_.end(),
+      [pid](const std::unique_ptr<Watched>& watched) { return watched->pid == pid; });
 }
 
 void ProcessWatcher::Reap(Watched* watched) {
@@ -197,12 +197,14 @@ void ProcessWatcher::Reap(Watched* watched) {
   if (reaped == 0 || (reaped < 0 && errno == EINTR)) return;
 
   // Forget the process before telling anyone, so a receiver may watch anew or delete this.
-  watched_.removeOne(watched);
-  watched->notifier->setEnabled(false);
-  watched->notifier->deleteLater();
-  close(watched->pidfd);
-  const QString executable = watched->executable;
-  const pid_t pid = watched->pid;
-  delete watched;
-  Q_EMIT ProcessEnded(executable, pid, reaped > 0 ? status : 0);
+  const auto found = std::find_if(
+      watched_.begin(), watched_.end(),
+      [watched](const std::unique_ptr<Watched>& each) { return each.get() == watched; });
+  if (found == watched_.end()) return;
+  const std::unique_ptr<Watched> ended = std::move(*found);
+  watched_.erase(found);
+  ended->notifier->setEnabled(false);
+  ended->notifier->deleteLater();
+  close(ended->pidfd);
+  Q_EMIT ProcessEnded(ended->executable, ended->pid, reaped > 0 ? status : 0);
 }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <vector>
 
 // Starts `executable` with `words` as its arguments (argv[0] is the executable's own path), in
 // a process group of its own, stdin from /dev/null. Never through a shell. Returns 0 exactly
@@ -50,5 +52,5 @@ class ProcessWatcher : public QObject {
   void Reap(Watched* watched);
 
   HandleOpener open_handle_;
-  QList<Watched*> watched_;
+  std::vector<std::unique_ptr<Watched>> watched_;
 };

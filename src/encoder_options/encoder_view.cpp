@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>  // completes the panel's dialog pointer
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,7 +11,7 @@
 #include <algorithm>
 
 #include "platform/file_panel.h"
-#include "platform/message_post.h"
+#include "platform/paths.h"
 #include "platform/utf8_limit_validator.h"
 
 namespace {
@@ -43,8 +42,7 @@ QLabel* FieldLabel(const QString& text, QWidget* buddy, QWidget* parent) {
 }
 }  // namespace
 
-EncoderView::EncoderView(MessageHandler* window, MessageHandler* application, QWidget* parent)
-    : QWidget(parent) {
+EncoderView::EncoderView(MessageHandler* application, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Gogo-Optionen"));
 
   FilePanel::Setup panel_setup;
@@ -55,39 +53,40 @@ EncoderView::EncoderView(MessageHandler* window, MessageHandler* application, QW
   panel_setup.cancel_label = QStringLiteral("Abbrechen");
   panel_setup.int_field = QStringLiteral("encoder_what");
   panel_setup.int_value = int32_t(command::kOutputDirPanel);
-  directory_panel = new FilePanel(panel_setup, application, this);
+  directory_panel_ = new FilePanel(panel_setup, application, this);
+  directory_panel_->setObjectName(QStringLiteral("DirectoryPanel"));
 
   // A menu field is its label and its menu, side by side.
-  bitrate_field = new QWidget(this);
-  bitrate_field->setObjectName(QStringLiteral("BitRateField"));
-  bitrate_menu = RadioMenu(QStringLiteral("BitRate"), BitrateLabels(), bitrate_field);
-  output_mode_field = new QWidget(this);
-  output_mode_field->setObjectName(QStringLiteral("OutputModeField"));
-  output_mode_menu =
+  bitrate_field_ = new QWidget(this);
+  bitrate_field_->setObjectName(QStringLiteral("BitRateField"));
+  bitrate_menu_ = RadioMenu(QStringLiteral("BitRate"), BitrateLabels(), bitrate_field_);
+  output_mode_field_ = new QWidget(this);
+  output_mode_field_->setObjectName(QStringLiteral("OutputModeField"));
+  output_mode_menu_ =
       RadioMenu(QStringLiteral("OutputMode"),
                 {QStringLiteral("Mono"), QStringLiteral("Stereo"), QStringLiteral("Joint Stereo")},
-                output_mode_field);
+                output_mode_field_);
 
-  disable_psycho = new QCheckBox(QStringLiteral("Psycho-akustisches Modell deaktivieren"), this);
-  disable_psycho->setObjectName(QStringLiteral("DisablePsycho"));
-  delete_wave = new QCheckBox(QStringLiteral("Wave-Dateien nach dem Kodieren löschen"), this);
-  delete_wave->setObjectName(QStringLiteral("DeleteWave"));
+  disable_psycho_ = new QCheckBox(QStringLiteral("Psycho-akustisches Modell deaktivieren"), this);
+  disable_psycho_->setObjectName(QStringLiteral("DisablePsycho"));
+  delete_wave_ = new QCheckBox(QStringLiteral("Wave-Dateien nach dem Kodieren löschen"), this);
+  delete_wave_->setObjectName(QStringLiteral("DeleteWave"));
 
-  output_dir_button = new QPushButton(QStringLiteral("Suchen..."), this);
-  output_dir_button->setObjectName(QStringLiteral("OutputDirButton"));
-  output_dir_text = new QLineEdit(this);
-  output_dir_text->setObjectName(QStringLiteral("OutputDirText"));
-  LimitUtf8Bytes(output_dir_text, kOutputDirBytes);
-  extra_param = new QLineEdit(this);
-  extra_param->setObjectName(QStringLiteral("ExtraParam"));
-  LimitUtf8Bytes(extra_param, kExtraParamBytes);
+  output_dir_button_ = new QPushButton(QStringLiteral("Suchen..."), this);
+  output_dir_button_->setObjectName(QStringLiteral("OutputDirButton"));
+  output_dir_text_ = new QLineEdit(this);
+  output_dir_text_->setObjectName(QStringLiteral("OutputDirText"));
+  LimitUtf8Bytes(output_dir_text_, kOutputDirBytes);
+  extra_param_ = new QLineEdit(this);
+  extra_param_->setObjectName(QStringLiteral("ExtraParam"));
+  LimitUtf8Bytes(extra_param_, kExtraParamBytes);
 
   // Each row is a label and its field; the labels share one width so the fields line up.
-  auto* bitrate_label = FieldLabel(QStringLiteral("Bitrate:"), bitrate_menu, bitrate_field);
+  auto* bitrate_label = FieldLabel(QStringLiteral("Bitrate:"), bitrate_menu_, bitrate_field_);
   auto* mode_label =
-      FieldLabel(QStringLiteral("Ausgabemodus:"), output_mode_menu, output_mode_field);
-  auto* dir_label = FieldLabel(QStringLiteral("Ausgabeverzeichnis:"), output_dir_text, this);
-  auto* extra_label = FieldLabel(QStringLiteral("Zusätzliche Parameter:"), extra_param, this);
+      FieldLabel(QStringLiteral("Ausgabemodus:"), output_mode_menu_, output_mode_field_);
+  auto* dir_label = FieldLabel(QStringLiteral("Ausgabeverzeichnis:"), output_dir_text_, this);
+  auto* extra_label = FieldLabel(QStringLiteral("Zusätzliche Parameter:"), extra_param_, this);
   int label_width = 0;
   for (QLabel* label : {bitrate_label, mode_label, dir_label, extra_label}) {
     label_width = std::max(label_width, label->sizeHint().width());
@@ -111,26 +110,22 @@ EncoderView::EncoderView(MessageHandler* window, MessageHandler* application, QW
       layout->addWidget(container);
     }
   };
-  add_row(bitrate_field, {bitrate_label, bitrate_menu}, true);
-  add_row(output_mode_field, {mode_label, output_mode_menu}, true);
-  layout->addWidget(disable_psycho);
-  layout->addWidget(delete_wave);
-  add_row(nullptr, {dir_label, output_dir_text, output_dir_button}, false);
-  add_row(nullptr, {extra_label, extra_param}, false);
+  add_row(bitrate_field_, {bitrate_label, bitrate_menu_}, true);
+  add_row(output_mode_field_, {mode_label, output_mode_menu_}, true);
+  layout->addWidget(disable_psycho_);
+  layout->addWidget(delete_wave_);
+  add_row(nullptr, {dir_label, output_dir_text_, output_dir_button_}, false);
+  add_row(nullptr, {extra_label, extra_param_}, false);
   layout->addStretch();
 
-  connect(output_dir_button, &QPushButton::clicked, this, [this, window] {
-    Message browse(command::kEncoderOptions);
-    browse.AddInt32(QStringLiteral("encoder_what"), int32_t(command::kBrowseOutputDir));
-    PostMessage(output_dir_button, window, browse);
-  });
+  connect(output_dir_button_, &QPushButton::clicked, directory_panel_, &FilePanel::Show);
 }
 
 void EncoderView::MessageReceived(const Message& message) {
   const std::optional<int32_t> encoder_what = message.FindInt32(QStringLiteral("encoder_what"));
   if (!encoder_what) return;
   if (uint32_t(*encoder_what) == command::kBrowseOutputDir) {
-    directory_panel->Show();
+    directory_panel_->Show();
   } else if (uint32_t(*encoder_what) == command::kOutputDirPanel) {
     TakeDirectory(message);
   }
@@ -140,18 +135,16 @@ void EncoderView::TakeDirectory(const Message& message) {
   const std::optional<QString> chosen = message.FindRef(QStringLiteral("refs"));
   if (!chosen) return;
   // Links are followed: the encoder writes into the folder the link points at.
-  const QFileInfo info(*chosen);
-  const QString canonical = info.canonicalFilePath();
-  output_dir_text->setText(canonical.isEmpty() ? info.absoluteFilePath() : canonical);
+  output_dir_text_->setText(CanonicalOrAbsolutePath(*chosen));
 }
 
 EncoderOptionValues EncoderView::Values() const {
-  return {.bitrate_position = bitrate_menu->currentIndex(),
-          .mode_position = output_mode_menu->currentIndex(),
-          .disable_psycho = disable_psycho->isChecked(),
-          .delete_wave = delete_wave->isChecked(),
-          .output_directory = output_dir_text->text(),
-          .extra_parameters = extra_param->text()};
+  return {.bitrate_position = bitrate_menu_->currentIndex(),
+          .mode_position = output_mode_menu_->currentIndex(),
+          .disable_psycho = disable_psycho_->isChecked(),
+          .delete_wave = delete_wave_->isChecked(),
+          .output_directory = output_dir_text_->text(),
+          .extra_parameters = extra_param_->text()};
 }
 
 QString EncoderView::OptionsBefore() const { return OptionsBeforeText(Values()); }

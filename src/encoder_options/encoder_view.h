@@ -2,8 +2,8 @@
 
 #include <QWidget>
 
+#include "encoder_options/encoder_commands.h"
 #include "encoder_options/option_string.h"
-#include "platform/message.h"
 
 class FilePanel;
 class QCheckBox;
@@ -17,26 +17,27 @@ class EncoderView : public QWidget {
   Q_OBJECT
 
  public:
-  // `window` takes the button's 'ENCO'/'BROW'; `application` takes the directory panel's result.
-  EncoderView(MessageHandler* window, MessageHandler* application, QWidget* parent = nullptr);
+  // `application` takes the directory panel's result. The "Suchen..." button shows the panel
+  // itself.
+  explicit EncoderView(MessageHandler* application, QWidget* parent = nullptr);
 
   void MessageReceived(const Message& message);
 
   QString OptionsBefore() const;
   QString OptionsAfter() const;
 
-  QComboBox* bitrate_menu;
-  QWidget* bitrate_field;
-  QComboBox* output_mode_menu;
-  QWidget* output_mode_field;
-  QPushButton* output_dir_button;
-  QLineEdit* output_dir_text;
-  FilePanel* directory_panel;
-  QCheckBox* disable_psycho;
-  QCheckBox* delete_wave;
-  QLineEdit* extra_param;
-
  private:
   EncoderOptionValues Values() const;
   void TakeDirectory(const Message& message);
+
+  QComboBox* bitrate_menu_;
+  QWidget* bitrate_field_;
+  QComboBox* output_mode_menu_;
+  QWidget* output_mode_field_;
+  QPushButton* output_dir_button_;
+  QLineEdit* output_dir_text_;
+  FilePanel* directory_panel_;
+  QCheckBox* disable_psycho_;
+  QCheckBox* delete_wave_;
+  QLineEdit* extra_param_;
 };

@@ -1,5 +1,6 @@
 #include "files/files_list.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -7,12 +8,13 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/settings.h"
 #include "files/dropped_paths.h"
+#include "files/files_commands.h"
 #include "files/files_model.h"
 #include "files/list_file.h"
 #include "platform/alert.h"
 #include "platform/file_panel.h"
+#include "platform/paths.h"
 
 namespace {
 FilePanel::Setup ListPanelSetup(FilePanel::Mode mode, uint32_t what, const QString& title,
@@ -37,8 +39,8 @@ void SetEnabled(QPushButton* button, bool enabled) {
 }
 }  // namespace
 
-FilesList::FilesList(MessageHandler* application, AlertPresenter* alerts, const Settings* settings,
-                     QWidget* parent)
+FilesList::FilesList(MessageHandler* application, AlertPresenter* alerts,
+                     const FilesSettings* settings, QWidget* parent)
     : QListView(parent),
       model_(new FilesModel(this)),
       alerts_(alerts),
@@ -52,6 +54,7 @@ FilesList::FilesList(MessageHandler* application, AlertPresenter* alerts, const 
                                        QStringLiteral("Liste öffnen"), QStringLiteral("Öffnen")),
                         application, this)) {
   setObjectName(QStringLiteral("FilesList"));
+  setAccessibleName(QStringLiteral("Liste der Dateien"));
   setModel(model_);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   // Uniform rows let the view lay out a long list without measuring every entry.
@@ -60,6 +63,50 @@ FilesList::FilesList(MessageHandler* application, AlertPresenter* alerts, const 
   setDragDropMode(QAbstractItemView::DropOnly);
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
+}
+
+void FilesList::MessageReceived(const Message& message) {
+  switch (message.what) {
+    case command::kNewList:
+      Clear();
+      break;
+    case command::kSaveList:
+      ShowSave();
+      break;
+    case command::kOpenList:
+      ShowOpen();
+      break;
+    case command::kSavePanel:
+      SaveChosen(message);
+      break;
+    case command::kOpenPanel:
+      OpenChosen(message);
+      break;
+    case command::kRemoveFiles:
+      RemoveFiles();
+      break;
+    case command::kMoveUp:
+      MoveUp();
+      break;
+    case command::kMoveDown:
+      MoveDown();
+      break;
+    default:
+      break;
+  }
+}
+
+void FilesList::SaveChosen(const Message& message) {
+  const std::optional<QString> directory = message.FindRef(QStringLiteral("directory"));
+  const std::optional<QString> name = message.FindString(QStringLiteral("name"));
+  if (!directory || !name || directory->isEmpty() || name->isEmpty()) return;
+  Save(QDir(CanonicalOrAbsolutePath(*directory)).filePath(*name));
+}
+
+void FilesList::OpenChosen(const Message& message) {
+  // A list that vanished meanwhile keeps its own path, so Open can say it cannot be read.
+  const std::optional<QString> ref = message.FindRef(QStringLiteral("refs"));
+  if (ref && !ref->isEmpty()) Open(CanonicalOrAbsolutePath(*ref));
 }
 
 void FilesList::SetButtons(QPushButton* remove, QPushButton* encode, QPushButton* move_up,

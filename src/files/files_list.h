@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include "files/files_settings.h"
 #include "platform/message.h"
 
 class AlertPresenter;
@@ -11,18 +12,21 @@ class FilePanel;
 class FilesModel;
 class QMimeData;
 class QPushButton;
-struct Settings;
 
 // The input files of a run, one path per row in run order. It keeps the encode, remove and
-// move buttons in step with its entries and selection, and owns the panels that save and open
-// list files.
+// move buttons in step with its entries and selection, owns the panels that save and open list
+// files, and carries out the list's commands.
 class FilesList : public QListView {
   Q_OBJECT
 
  public:
   // `application` receives the panels' messages; `settings` is read on every Open.
-  FilesList(MessageHandler* application, AlertPresenter* alerts, const Settings* settings,
+  FilesList(MessageHandler* application, AlertPresenter* alerts, const FilesSettings* settings,
             QWidget* parent = nullptr);
+
+  // The list's commands: "Neu", "Speichern...", "Öffnen...", the list panels' results, and the
+  // "Dateien" tab's remove and move buttons. Other codes change nothing.
+  void MessageReceived(const Message& message);
 
   void SetButtons(QPushButton* remove, QPushButton* encode, QPushButton* move_up,
                   QPushButton* move_down);
@@ -71,10 +75,12 @@ class FilesList : public QListView {
   int SingleSelectedRow() const;
   void MoveSelected(int step);
   void SetEncodeEnabled(bool enabled);
+  void SaveChosen(const Message& message);
+  void OpenChosen(const Message& message);
 
   FilesModel* model_;
   AlertPresenter* alerts_;
-  const Settings* settings_;
+  const FilesSettings* settings_;
   FilePanel* save_panel_;
   FilePanel* open_panel_;
   QPointer<QPushButton> encode_button_;

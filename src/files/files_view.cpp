@@ -5,8 +5,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "files/files_commands.h"
 #include "files/files_list.h"
 #include "platform/file_panel.h"
+#include "platform/system_messages.h"
 
 namespace {
 FilePanel::Setup AddFilesPanelSetup() {
@@ -21,13 +23,15 @@ FilePanel::Setup AddFilesPanelSetup() {
 }  // namespace
 
 FilesView::FilesView(QPushButton* encode_button, MessageHandler* window,
-                     MessageHandler* application, AlertPresenter* alerts, const Settings* settings,
-                     QWidget* parent)
+                     MessageHandler* application, AlertPresenter* alerts,
+                     const FilesSettings* settings, QWidget* parent)
     : QWidget(parent),
-      files_list(new FilesList(application, alerts, settings)),
-      add_files_panel(new FilePanel(AddFilesPanelSetup(), application, this)),
+      settings_(settings),
+      files_list_(new FilesList(application, alerts, settings)),
+      add_files_panel_(new FilePanel(AddFilesPanelSetup(), application, this)),
       window_(window) {
   setObjectName(QStringLiteral("Dateien"));
+  add_files_panel_->setObjectName(QStringLiteral("AddFilesPanel"));
 
   QPushButton* move_up =
       CommandButton("MoveUp", QStringLiteral("Nach oben schieben"), command::kMoveUp);
@@ -39,16 +43,16 @@ FilesView::FilesView(QPushButton* encode_button, MessageHandler* window,
   move_up->setEnabled(false);
   move_down->setEnabled(false);
   remove->setEnabled(false);
-  files_list->SetButtons(remove, encode_button, move_up, move_down);
+  files_list_->SetButtons(remove, encode_button, move_up, move_down);
 
   // The list scrolls itself; the frame around it stands for the scroll view.
   auto* scroll = new QFrame;
   scroll->setObjectName(QStringLiteral("FilesScroll"));
   scroll->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-  files_list->setFrameShape(QFrame::NoFrame);
+  files_list_->setFrameShape(QFrame::NoFrame);
   auto* scroll_layout = new QVBoxLayout(scroll);
   scroll_layout->setContentsMargins(0, 0, 0, 0);
-  scroll_layout->addWidget(files_list);
+  scroll_layout->addWidget(files_list_);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(move_up);
@@ -60,6 +64,23 @@ FilesView::FilesView(QPushButton* encode_button, MessageHandler* window,
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(scroll, 1);
   layout->addLayout(buttons);
+}
+
+void FilesView::MessageReceived(const Message& message) {
+  if (message.what == command::kAddFiles) {
+    ShowAddFilesPanel();
+  } else {
+    files_list_->MessageReceived(message);
+  }
+}
+
+void FilesView::ShowAddFilesPanel() {
+  const bool stays_open = settings_ && settings_->dont_close_on_add;
+  // Set before every showing, so a change of the check box applies from the next one on.
+  add_files_panel_->SetHideWhenDone(!stays_open);
+  add_files_panel_->SetCancelButtonLabel(stays_open ? QStringLiteral("Schließen")
+                                                    : QStringLiteral("Abbrechen"));
+  add_files_panel_->Show();
 }
 
 QPushButton* FilesView::CommandButton(const char* name, const QString& label, uint32_t what) {

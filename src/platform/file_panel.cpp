@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <utility>
 
+#include "platform/paths.h"
+
 namespace {
 QFileDialog::FileMode FileModeFor(FilePanel::Mode mode) {
   switch (mode) {
@@ -24,12 +26,7 @@ QFileDialog::FileMode FileModeFor(FilePanel::Mode mode) {
 // A chosen entry as the message carries it: absolute, and with links followed unless the panel
 // keeps a link's own path. A name that no longer resolves keeps its absolute path.
 QString ChosenPath(const QString& path, bool resolve_symlinks) {
-  const QFileInfo info(path);
-  if (resolve_symlinks) {
-    const QString canonical = info.canonicalFilePath();
-    if (!canonical.isEmpty()) return canonical;
-  }
-  return info.absoluteFilePath();
+  return resolve_symlinks ? CanonicalOrAbsolutePath(path) : QFileInfo(path).absoluteFilePath();
 }
 
 QFileDialog* CreateDialog(const FilePanel::Setup& setup, QWidget* parent) {
@@ -78,9 +75,7 @@ void FilePanel::Accepted() {
     Message message(setup_.what);
     if (setup_.mode == Mode::SaveFile) {
       const QFileInfo target(chosen.first());
-      const QString directory = QFileInfo(target.absolutePath()).canonicalFilePath();
-      message.AddRef(QStringLiteral("directory"),
-                     directory.isEmpty() ? target.absolutePath() : directory);
+      message.AddRef(QStringLiteral("directory"), CanonicalOrAbsolutePath(target.absolutePath()));
       message.AddString(QStringLiteral("name"), target.fileName());
     } else {
       for (const QString& path : chosen) {

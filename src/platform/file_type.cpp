@@ -5,11 +5,10 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <QMimeDatabase>
 
-#include "files/list_file.h"
 #include "platform/extended_attributes.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -49,8 +48,7 @@ QString FileMimeType(const QString& path) {
     return QString::fromUtf8(type);
   }
   // A link's type is its target's: the target's name carries the pattern.
-  const QString canonical = QFileInfo(path).canonicalFilePath();
-  return QMimeDatabase().mimeTypeForFile(canonical.isEmpty() ? path : canonical).name();
+  return QMimeDatabase().mimeTypeForFile(CanonicalOrAbsolutePath(path)).name();
 }
 
 bool IsListFile(const QString& path) { return FileMimeType(path) == QLatin1String(kListMimeType); }

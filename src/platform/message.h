@@ -12,41 +12,8 @@ consteval uint32_t FourCharCode(const char (&code)[5]) {
          (uint32_t(uint8_t(code[2])) << 8) | uint32_t(uint8_t(code[3]));
 }
 
-// Every user action travels as a Message whose `what` names the command.
-namespace command {
-inline constexpr uint32_t kNewList = FourCharCode("NWLS");
-inline constexpr uint32_t kSaveList = FourCharCode("SVLS");
-inline constexpr uint32_t kOpenList = FourCharCode("OPLS");
-inline constexpr uint32_t kClose = FourCharCode("CLOS");
-inline constexpr uint32_t kReadme = FourCharCode("RDME");
-inline constexpr uint32_t kAboutRequested = FourCharCode("_ABR");
-inline constexpr uint32_t kEncode = FourCharCode("ENCD");
-inline constexpr uint32_t kSkip = FourCharCode("SKIP");
-inline constexpr uint32_t kStop = FourCharCode("STOP");
-inline constexpr uint32_t kSomeAppQuit = FourCharCode("BRAQ");
-inline constexpr uint32_t kSavePanel = FourCharCode("SLPM");
-inline constexpr uint32_t kOpenPanel = FourCharCode("OLPM");
-inline constexpr uint32_t kAddFiles = FourCharCode("ADDF");
-inline constexpr uint32_t kRemoveFiles = FourCharCode("REMV");
-inline constexpr uint32_t kMoveUp = FourCharCode("MVUP");
-inline constexpr uint32_t kMoveDown = FourCharCode("MVDN");
-inline constexpr uint32_t kEncoderOptions = FourCharCode("ENCO");
-inline constexpr uint32_t kBrowseOutputDir = FourCharCode("BROW");  // "encoder_what" of 'ENCO'
-inline constexpr uint32_t kOutputDirPanel = FourCharCode("DPNL");   // "encoder_what" of 'ENCO'
-inline constexpr uint32_t kLocateEncoder = FourCharCode("LOCG");
-inline constexpr uint32_t kEncoderPathPanel = FourCharCode("LOGP");
-inline constexpr uint32_t kEncoderLocationChanged = FourCharCode("LOCM");
-inline constexpr uint32_t kDontCloseOnAdd = FourCharCode("DCOA");
-inline constexpr uint32_t kDontClearOnOpen = FourCharCode("DCOO");
-inline constexpr uint32_t kSelfRegisterMimeType = FourCharCode("SRMT");
-inline constexpr uint32_t kRegisterMimeTypeNow = FourCharCode("RMTN");
-inline constexpr uint32_t kUnregisterMimeTypeNow = FourCharCode("UMTN");
-inline constexpr uint32_t kQuitRequested = FourCharCode("_QRQ");
-inline constexpr uint32_t kRefsReceived = FourCharCode("RREF");
-inline constexpr uint32_t kSimpleData = FourCharCode("DATA");
-}  // namespace command
-
-// A command with named fields. "refs" style fields hold absolute paths.
+// Every user action travels as a Message whose `what` names the command; each part declares
+// the codes of its own commands beside its code. "refs" style fields hold absolute paths.
 class Message {
  public:
   explicit Message(uint32_t what_code = 0) : what(what_code) {}

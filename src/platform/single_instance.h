@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "platform/message.h"
+#include "platform/system_messages.h"
 
 class QLocalServer;
 class QLocalSocket;

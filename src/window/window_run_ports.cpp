@@ -6,67 +6,62 @@
 #include "encode/progress_window.h"
 #include "encoder_options/encoder_view.h"
 #include "files/files_list.h"
-#include "window/main_window.h"
-#include "window/tab_view.h"
+#include "platform/system_messages.h"
 
 namespace {
 // The progress window stands this far right of and below the main window's top-left corner.
 constexpr QPoint kProgressOffset(50, 50);
 }  // namespace
 
-WindowRunPorts::WindowRunPorts(MainWindow& window) : window_(window) {
+WindowRunPorts::WindowRunPorts(FilesList& files, const EncoderView& encoder_options,
+                               ProgressWindow& progress, const QWidget& window,
+                               AlertPresenter& alerts, MessageHandler& application)
+    : files_(files),
+      encoder_options_(encoder_options),
+      progress_(progress),
+      window_(window),
+      alerts_(alerts) {
   clock_.start();
-  SetEndNoticeReceiver([&window](const QString& executable, qint64 pid, const EncoderEnd& end) {
-    if (window.application == nullptr) return;
-    Message notice(command::kSomeAppQuit);
-    notice.AddRef(QStringLiteral("be:ref"), executable);
-    notice.AddInt32(QStringLiteral("pid"), int32_t(pid));
-    AddEncoderEnd(notice, end);
-    window.application->MessageReceived(notice);
-  });
-  // Percentages are no command of anyone's: they go straight to the run.
-  SetProgressReceiver([&window](qint64 pid, double percent) {
-    if (window.run) window.run->EncoderProgress(pid, percent);
-  });
+  SetEndNoticeReceiver(
+      [&application](const QString& executable, qint64 pid, const EncoderEnd& end) {
+        Message notice(command::kSomeAppQuit);
+        notice.AddRef(QStringLiteral("be:ref"), executable);
+        notice.AddInt32(QStringLiteral("pid"), int32_t(pid));
+        AddEncoderEnd(notice, end);
+        application.MessageReceived(notice);
+      });
 }
 
-int WindowRunPorts::FileCount() const { return window_.files_list->CountItems(); }
+int WindowRunPorts::FileCount() const { return files_.CountItems(); }
 
-QString WindowRunPorts::FileAt(int index) const { return window_.files_list->ItemText(index); }
+QString WindowRunPorts::FileAt(int index) const { return files_.ItemText(index); }
 
-QString WindowRunPorts::OptionsBefore() const {
-  return window_.tab_view->encoder_view->OptionsBefore();
-}
+QString WindowRunPorts::OptionsBefore() const { return encoder_options_.OptionsBefore(); }
 
-QString WindowRunPorts::OptionsAfter() const {
-  return window_.tab_view->encoder_view->OptionsAfter();
-}
+QString WindowRunPorts::OptionsAfter() const { return encoder_options_.OptionsAfter(); }
 
 void WindowRunPorts::ShowProgress() {
-  ProgressWindow* progress = window_.progress_window;
-  progress->show();
-  progress->move(window_.frameGeometry().topLeft() + kProgressOffset);
+  progress_.show();
+  progress_.move(window_.frameGeometry().topLeft() + kProgressOffset);
 }
 
-void WindowRunPorts::HideProgress() { window_.progress_window->hide(); }
+void WindowRunPorts::HideProgress() { progress_.hide(); }
 
 void WindowRunPorts::SetProgressTexts(const QString& file_text, const QString& number_text) {
-  window_.progress_window->SetFileName(file_text);
-  window_.progress_window->SetFileNumber(number_text);
+  progress_.SetFileName(file_text);
+  progress_.SetFileNumber(number_text);
 }
 
 void WindowRunPorts::SetProgressButtonsEnabled(bool enabled) {
-  window_.progress_window->SetButtonsEnabled(enabled);
+  progress_.SetButtonsEnabled(enabled);
 }
 
-void WindowRunPorts::ShowAlert(const Alert& alert) { window_.alerts->Go(alert); }
+void WindowRunPorts::ShowAlert(const Alert& alert) { alerts_.Go(alert); }
 
-void WindowRunPorts::SetFileProgress(int percent) {
-  window_.progress_window->SetFileProgress(percent);
-}
+void WindowRunPorts::SetFileProgress(int percent) { progress_.SetFileProgress(percent); }
 
 void WindowRunPorts::SetRunProgress(int permille, const QString& remaining) {
-  window_.progress_window->SetRunProgress(permille, remaining);
+  progress_.SetRunProgress(permille, remaining);
 }
 
 qint64 WindowRunPorts::FileSize(const QString& path) const { return QFileInfo(path).size(); }
@@ -74,7 +69,7 @@ qint64 WindowRunPorts::FileSize(const QString& path) const { return QFileInfo(pa
 void WindowRunPorts::ShowResults(const RunResults& results) {
   QHash<QString, QString> failures;
   for (const FileResult& failed : results.Failed()) failures.insert(failed.path, failed.message);
-  window_.files_list->ShowFailures(failures);
+  files_.ShowFailures(failures);
 }
 
 void WindowRunPorts::NotifyRunEnded(const QString& text) {

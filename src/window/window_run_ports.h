@@ -5,7 +5,12 @@
 #include "encode/process_run_ports.h"
 #include "platform/desktop_notice.h"
 
-class MainWindow;
+class AlertPresenter;
+class EncoderView;
+class FilesList;
+class MessageHandler;
+class ProgressWindow;
+class QWidget;
 
 // The main window's half of an encoding run's ports: its file list, the encoder options tab,
 // the progress window and the alerts. Programs are launched for real; the end of each one
@@ -13,7 +18,9 @@ class MainWindow;
 // and the application hands it to the window's run.
 class WindowRunPorts : public ProcessRunPorts {
  public:
-  explicit WindowRunPorts(MainWindow& window);
+  // The progress window is placed relative to `window`.
+  WindowRunPorts(FilesList& files, const EncoderView& encoder_options, ProgressWindow& progress,
+                 const QWidget& window, AlertPresenter& alerts, MessageHandler& application);
 
   int FileCount() const override;
   QString FileAt(int index) const override;
@@ -35,7 +42,11 @@ class WindowRunPorts : public ProcessRunPorts {
   void SetDesktopNotice(DesktopNotice* notice) { notice_ = notice ? notice : &desktop_notice_; }
 
  private:
-  MainWindow& window_;
+  FilesList& files_;
+  const EncoderView& encoder_options_;
+  ProgressWindow& progress_;
+  const QWidget& window_;
+  AlertPresenter& alerts_;
   QElapsedTimer clock_;
   DBusDesktopNotice desktop_notice_;
   DesktopNotice* notice_ = &desktop_notice_;
