@@ -59,6 +59,9 @@ FilesList::FilesList(MessageHandler* application, AlertPresenter* alerts,
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   // Uniform rows let the view lay out a long list without measuring every entry.
   setUniformItemSizes(true);
+  // A failed entry's icon fits the line, so every row keeps the height of a row of text.
+  const int line = fontMetrics().height();
+  setIconSize(QSize(line, line));
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setDragDropMode(QAbstractItemView::DropOnly);
   setAcceptDrops(true);
