@@ -1,6 +1,7 @@
 #include "encode_job.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 
 #include "audio_input.h"
 #include "mp3_encoder.h"
+#include "parallel_encode.h"
 #include "tags.h"
 
 namespace gogo {
@@ -115,6 +117,35 @@ Outcome EncodeSamples(AudioInput& input, Mp3Encoder& encoder, OutputFile& output
   return stop_requested ? Outcome::kStopped : Outcome::kDone;
 }
 
+// The threads -j asks for; without it, one per core this process may run on.
+int ThreadCount(const Options& options) {
+  if (options.threads > 0) return options.threads;
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (sched_getaffinity(0, sizeof(cores), &cores) != 0) return 1;
+  return std::max(1, CPU_COUNT(&cores));
+}
+
+Outcome EncodeOnThreads(const Options& options, AudioInput& input, Mp3Encoder& encoder,
+                        const EncoderSettings& settings, OutputFile& output, int threads,
+                        const volatile std::sig_atomic_t& stop_requested) {
+  Progress progress(input.frames());
+  const ParallelEncoding job{
+      input, encoder, settings, output, threads, options.input, [&progress](int64_t done) {
+        progress.Update(done);
+      }};
+  std::string error;
+  const Outcome outcome = EncodeInParallel(job, stop_requested, &error);
+  progress.End();
+  if (outcome == Outcome::kFailed) Report(error);
+  if (outcome != Outcome::kDone) return outcome;
+  if (!output.Commit(&error)) {
+    Report(error);
+    return Outcome::kFailed;
+  }
+  return Outcome::kDone;
+}
+
 // Flushes the encoder and puts the final info frame over its placeholder after the ID3v2 tag.
 bool Finish(Mp3Encoder& encoder, OutputFile& output) {
   std::string error;
@@ -169,12 +200,19 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
     Report(error);
     return Outcome::kFailed;
   }
-  const Outcome outcome =
-      input->prefers_float()
-          ? EncodeSamples<float>(*input, *encoder, *output, options.input, stop_requested)
-          : EncodeSamples<short>(*input, *encoder, *output, options.input, stop_requested);
-  if (outcome != Outcome::kDone) return outcome;
-  if (!Finish(*encoder, *output)) return Outcome::kFailed;
+  const int threads = ThreadCount(options);
+  if (threads > 1 && SuitsParallelEncoding(*input, *encoder)) {
+    const Outcome outcome =
+        EncodeOnThreads(options, *input, *encoder, settings, *output, threads, stop_requested);
+    if (outcome != Outcome::kDone) return outcome;
+  } else {
+    const Outcome outcome =
+        input->prefers_float()
+            ? EncodeSamples<float>(*input, *encoder, *output, options.input, stop_requested)
+            : EncodeSamples<short>(*input, *encoder, *output, options.input, stop_requested);
+    if (outcome != Outcome::kDone) return outcome;
+    if (!Finish(*encoder, *output)) return Outcome::kFailed;
+  }
   if (options.delete_input && !DeleteInput(options.input, output_path)) return Outcome::kFailed;
   return Outcome::kDone;
 }
