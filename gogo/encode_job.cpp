@@ -126,24 +126,25 @@ int ThreadCount(const Options& options) {
   return std::max(1, CPU_COUNT(&cores));
 }
 
-Outcome EncodeOnThreads(const Options& options, AudioInput& input, Mp3Encoder& encoder,
-                        const EncoderSettings& settings, OutputFile& output, int threads,
-                        const volatile std::sig_atomic_t& stop_requested) {
+// kNotJoined leaves the output unfinished, for a run on one thread.
+ParallelOutcome EncodeOnThreads(const Options& options, AudioInput& input, Mp3Encoder& encoder,
+                                const EncoderSettings& settings, OutputFile& output, int threads,
+                                const volatile std::sig_atomic_t& stop_requested) {
   Progress progress(input.frames());
   const ParallelEncoding job{
       input, encoder, settings, output, threads, options.input, [&progress](int64_t done) {
         progress.Update(done);
       }};
   std::string error;
-  const Outcome outcome = EncodeInParallel(job, stop_requested, &error);
+  const ParallelOutcome outcome = EncodeInParallel(job, stop_requested, &error);
   progress.End();
-  if (outcome == Outcome::kFailed) Report(error);
-  if (outcome != Outcome::kDone) return outcome;
+  if (outcome == ParallelOutcome::kFailed) Report(error);
+  if (outcome != ParallelOutcome::kDone) return outcome;
   if (!output.Commit(&error)) {
     Report(error);
-    return Outcome::kFailed;
+    return ParallelOutcome::kFailed;
   }
-  return Outcome::kDone;
+  return ParallelOutcome::kDone;
 }
 
 // Flushes the encoder and puts the final info frame over its placeholder after the ID3v2 tag.
@@ -188,24 +189,43 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
   const std::string output_path = OutputPathFor(options);
   if (!OutputPathIsUsable(output_path, input_status)) return Outcome::kFailed;
   const EncoderSettings settings{options.bitrate, options.mode, options.quality, options.no_psy};
-  std::unique_ptr<Mp3Encoder> encoder = Mp3Encoder::Create(
-      settings, input->channels(), input->sample_rate(), ReadTags(input->handle()), &error);
-  std::unique_ptr<OutputFile> output =
-      encoder ? OutputFile::Create(output_path, strategy, &error) : nullptr;
-  if (!output) {
-    Report(error);
-    return Outcome::kFailed;
-  }
-  if (!output->Write(encoder->Id3v2Tag(), &error)) {
-    Report(error);
-    return Outcome::kFailed;
-  }
+  std::unique_ptr<Mp3Encoder> encoder;
+  std::unique_ptr<OutputFile> output;
+  // A new encoder and a new output, holding the ID3v2 tag.
+  auto start = [&] {
+    output.reset();
+    encoder = Mp3Encoder::Create(settings, input->channels(), input->sample_rate(),
+                                 ReadTags(input->handle()), &error);
+    output = encoder ? OutputFile::Create(output_path, strategy, &error) : nullptr;
+    if (!output || !output->Write(encoder->Id3v2Tag(), &error)) {
+      Report(error);
+      return false;
+    }
+    return true;
+  };
+  if (!start()) return Outcome::kFailed;
   const int threads = ThreadCount(options);
-  if (threads > 1 && SuitsParallelEncoding(*input, *encoder)) {
-    const Outcome outcome =
-        EncodeOnThreads(options, *input, *encoder, settings, *output, threads, stop_requested);
-    if (outcome != Outcome::kDone) return outcome;
-  } else {
+  bool one_thread = threads == 1 || !SuitsParallelEncoding(*input, *encoder);
+  if (!one_thread) {
+    switch (
+        EncodeOnThreads(options, *input, *encoder, settings, *output, threads, stop_requested)) {
+      case ParallelOutcome::kDone:
+        break;
+      case ParallelOutcome::kFailed:
+        return Outcome::kFailed;
+      case ParallelOutcome::kStopped:
+        return Outcome::kStopped;
+      case ParallelOutcome::kNotJoined:
+        one_thread = true;
+        if (!input->Rewind()) {
+          Report("Lesefehler in " + Quoted(options.input) + ": " + input->LastError());
+          return Outcome::kFailed;
+        }
+        if (!start()) return Outcome::kFailed;
+        break;
+    }
+  }
+  if (one_thread) {
     const Outcome outcome =
         input->prefers_float()
             ? EncodeSamples<float>(*input, *encoder, *output, options.input, stop_requested)

@@ -212,6 +212,8 @@ class ChunkJoiner {
     return true;
   }
 
+  bool not_joined() const { return not_joined_; }
+
   // Puts the info frame, rewritten for the joined stream, over its placeholder.
   bool Finish(off_t placeholder_at, std::string* error) {
     if (info_frame_.empty() || info_frame_.size() != placeholder_size_) return true;
@@ -273,6 +275,7 @@ class ChunkJoiner {
       }
     }
     if (best < 0) {
+      not_joined_ = true;
       *error = "die MP3-Rahmen lassen sich nicht zusammenfügen";
       return false;
     }
@@ -296,11 +299,12 @@ class ChunkJoiner {
   uint16_t music_crc_ = 0;
   int64_t audio_bytes_ = 0;
   int padding_ = 0;
+  bool not_joined_ = false;
 };
 
 template <typename Sample>
-Outcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_t& stop_requested,
-            std::string* error) {
+ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_t& stop_requested,
+                    std::string* error) {
   const int frame_samples = job.first.frame_samples();
   const int64_t blocks = job.input.frames() / kBlockSamples;
   const int chunk_blocks = static_cast<int>(
@@ -352,7 +356,7 @@ Outcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_t& stop_
         if (!read_error.empty()) {
           stop_workers();
           *error = "Lesefehler in \"" + job.input_path + "\": " + read_error;
-          return Outcome::kFailed;
+          return ParallelOutcome::kFailed;
         }
         all_read = true;
         break;
@@ -376,20 +380,20 @@ Outcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_t& stop_
     if (!chunk.error.empty()) {
       stop_workers();
       *error = chunk.error;
-      return Outcome::kFailed;
+      return ParallelOutcome::kFailed;
     }
     if (!joiner.Take(chunk, error)) {
       stop_workers();
-      return Outcome::kFailed;
+      return joiner.not_joined() ? ParallelOutcome::kNotJoined : ParallelOutcome::kFailed;
     }
     done += chunk.input_frames;
     job.progress(done);
     in_flight.pop_front();
   }
   stop_workers();
-  if (stop_requested) return Outcome::kStopped;
+  if (stop_requested) return ParallelOutcome::kStopped;
   const off_t placeholder_at = static_cast<off_t>(job.first.Id3v2Tag().size());
-  return joiner.Finish(placeholder_at, error) ? Outcome::kDone : Outcome::kFailed;
+  return joiner.Finish(placeholder_at, error) ? ParallelOutcome::kDone : ParallelOutcome::kFailed;
 }
 
 }  // namespace
@@ -399,8 +403,9 @@ bool SuitsParallelEncoding(const AudioInput& input, const Mp3Encoder& first) {
   return input.frames() <= 0 || input.frames() >= 2 * int64_t(kShortestChunk) * kBlockSamples;
 }
 
-Outcome EncodeInParallel(const ParallelEncoding& job,
-                         const volatile std::sig_atomic_t& stop_requested, std::string* error) {
+ParallelOutcome EncodeInParallel(const ParallelEncoding& job,
+                                 const volatile std::sig_atomic_t& stop_requested,
+                                 std::string* error) {
   return job.input.prefers_float() ? Run<float>(job, stop_requested, error)
                                    : Run<short>(job, stop_requested, error);
 }

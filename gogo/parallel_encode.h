@@ -34,9 +34,19 @@ struct ParallelEncoding {
 // (or of unknown length).
 bool SuitsParallelEncoding(const AudioInput& input, const Mp3Encoder& first);
 
+enum class ParallelOutcome {
+  kDone,
+  kFailed,
+  kStopped,
+  // Some chunk's frames found no place in the stream: too little reservoir and no higher
+  // bitrate left. The output holds nothing usable; the input must be encoded on one thread.
+  kNotJoined,
+};
+
 // Encodes the whole input and puts the info frame in place; the output is not committed.
 // On kFailed `error` holds one line for the user.
-Outcome EncodeInParallel(const ParallelEncoding& job,
-                         const volatile std::sig_atomic_t& stop_requested, std::string* error);
+ParallelOutcome EncodeInParallel(const ParallelEncoding& job,
+                                 const volatile std::sig_atomic_t& stop_requested,
+                                 std::string* error);
 
 }  // namespace gogo

@@ -509,7 +509,8 @@ TEST_F(GogoTest, HelpPrintsTheUsageAndSucceeds) {
   ASSERT_TRUE(process.waitForFinished());
   EXPECT_EQ(process.exitCode(), 0);
   const QString usage = QString::fromUtf8(process.readAllStandardOutput());
-  for (const char* option : {"-b N", "-m m|s|j", "-q N", "-nopsy", "-delete", "-o ORDNER"}) {
+  for (const char* option :
+       {"-b N", "-m m|s|j", "-q N", "-nopsy", "-j N", "-delete", "-o ORDNER"}) {
     EXPECT_TRUE(usage.contains(QString::fromLatin1(option))) << option;
   }
 }
