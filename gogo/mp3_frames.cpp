@@ -149,7 +149,7 @@ bool SplitFrames(std::span<const unsigned char> stream, std::vector<Mp3Frame>* f
     if (!first) first = header;
     const size_t size = static_cast<size_t>(header->Size());
     const size_t head_size = static_cast<size_t>(header->HeadSize());
-    if (at + size > stream.size()) {
+    if (size < head_size || at + size > stream.size()) {
       *error = "der MP3-Strom endet mitten in einem Rahmen";
       return false;
     }
@@ -176,7 +176,6 @@ bool SplitFrames(std::span<const unsigned char> stream, std::vector<Mp3Frame>* f
 void SetBitrateIndex(Mp3Frame& frame, int bitrate_index) {
   frame.header.bitrate_index = bitrate_index;
   frame.head[2] = static_cast<unsigned char>((frame.head[2] & 0x0F) | (bitrate_index << 4));
-  if (frame.header.has_crc) SetReachBack(frame, frame.reach_back);  // renews the CRC
 }
 
 int FrameJoiner::FreeAfter(std::span<const Mp3Frame> frames) const {

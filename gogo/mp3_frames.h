@@ -48,7 +48,8 @@ struct Mp3Frame {
 bool SplitFrames(std::span<const unsigned char> stream, std::vector<Mp3Frame>* frames,
                  std::string* error);
 
-// Gives `frame` a larger area by a higher bitrate index; its audio stays as it is.
+// Gives `frame` a larger area by a higher bitrate index; its audio stays as it is. The frame
+// CRC, if any, is renewed when the frame is laid.
 void SetBitrateIndex(Mp3Frame& frame, int bitrate_index);
 
 // Lays frames one after another into one stream, each frame's main data as early as the
@@ -61,7 +62,8 @@ class FrameJoiner {
 
   // The reservoir that the next frame finds if `frames` are laid before it.
   int FreeAfter(std::span<const Mp3Frame> frames) const;
-  // False when the frame's data would not end within its own area, or the sink fails.
+  // Rewrites the frame's main_data_begin (and CRC) for its place. False when the frame's data
+  // would not end within its own area, or the sink fails.
   bool Add(Mp3Frame frame);
   bool Finish();
 

@@ -44,6 +44,7 @@ struct Chunk {
   std::vector<unsigned char> info_frame;   // the library's info frame after the first chunk
   int padding = 0;
   std::string error;
+  bool not_joined = false;  // its frames could not be taken apart
 };
 
 // Cuts the input into chunks, reading only as far as the next chunk needs.
@@ -167,7 +168,7 @@ void EncodeChunk(Chunk<Sample>& chunk, const ParallelEncoding& job,
     }
     frames = frames.subspan(size);
   }
-  if (!SplitFrames(frames, &chunk.frames, &chunk.error)) return;
+  chunk.not_joined = !SplitFrames(frames, &chunk.frames, &chunk.error);
   if (chunk.last) chunk.padding = encoder->padding();
 }
 
@@ -307,8 +308,11 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
                     std::string* error) {
   const int frame_samples = job.first.frame_samples();
   const int64_t blocks = job.input.frames() / kBlockSamples;
-  const int chunk_blocks = static_cast<int>(
-      std::clamp<int64_t>(blocks / (3 * int64_t(job.threads)), kShortestChunk, kLongestChunk));
+  // About three chunks per thread keep the threads busy to the end; of unknown length, long ones.
+  const int chunk_blocks =
+      blocks <= 0 ? kLongestChunk
+                  : static_cast<int>(std::clamp<int64_t>(blocks / (3 * int64_t(job.threads)),
+                                                         kShortestChunk, kLongestChunk));
   ChunkReader<Sample> reader(job.input, frame_samples, chunk_blocks);
   ChunkJoiner joiner(job.output, kBlockSamples / frame_samples);
 
@@ -380,7 +384,7 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
     if (!chunk.error.empty()) {
       stop_workers();
       *error = chunk.error;
-      return ParallelOutcome::kFailed;
+      return chunk.not_joined ? ParallelOutcome::kNotJoined : ParallelOutcome::kFailed;
     }
     if (!joiner.Take(chunk, error)) {
       stop_workers();
