@@ -20,7 +20,7 @@ constexpr int kBlockSamples = 1152;
 // In blocks: frames before a kept frame that bring the encoder's memory in line; how far the
 // join may move before and after the chunk boundary to find a frame that fits the reservoir;
 // the psychoacoustic lookahead after the last frame that may be kept.
-constexpr int kWarmUp = 5;
+constexpr int kWarmUp = 12;
 constexpr int kJoinBefore = 5;
 constexpr int kJoinAfter = 3;
 constexpr int kPreRoll = kWarmUp + kJoinBefore;
@@ -308,10 +308,10 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
                     std::string* error) {
   const int frame_samples = job.first.frame_samples();
   const int64_t blocks = job.input.frames() / kBlockSamples;
-  // About three chunks per thread keep the threads busy to the end; of unknown length, long ones.
+  // Two chunks per thread keep the threads busy to the end; of unknown length, long ones.
   const int chunk_blocks =
       blocks <= 0 ? kLongestChunk
-                  : static_cast<int>(std::clamp<int64_t>(blocks / (3 * int64_t(job.threads)),
+                  : static_cast<int>(std::clamp<int64_t>(blocks / (2 * int64_t(job.threads)),
                                                          kShortestChunk, kLongestChunk));
   ChunkReader<Sample> reader(job.input, frame_samples, chunk_blocks);
   ChunkJoiner joiner(job.output, kBlockSamples / frame_samples);
