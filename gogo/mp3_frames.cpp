@@ -233,10 +233,17 @@ bool FrameJoiner::Emit(int64_t keep_from) {
 bool FrameJoiner::Finish() { return Emit(INT64_MAX); }
 
 uint16_t InfoCrc(std::span<const unsigned char> bytes, uint16_t crc) {
-  for (unsigned char byte : bytes) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-  }
+  static constexpr std::array<uint16_t, 256> kTable = [] {
+    std::array<uint16_t, 256> table{};
+    for (int byte = 0; byte < 256; ++byte) {
+      uint16_t value = static_cast<uint16_t>(byte);
+      for (int bit = 0; bit < 8; ++bit) value = (value & 1) ? (value >> 1) ^ 0xA001 : value >> 1;
+      table[byte] = value;
+    }
+    return table;
+  }();
+  for (unsigned char byte : bytes)
+    crc = static_cast<uint16_t>((crc >> 8) ^ kTable[(crc ^ byte) & 0xFF]);
   return crc;
 }
 
