@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -321,24 +322,31 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
   std::deque<Chunk<Sample>*> queue;  // waiting for a thread
   std::atomic<bool> cancel = false;
   std::vector<std::jthread> workers;
-  for (int i = 0; i < job.threads; ++i) {
-    workers.emplace_back([&] {
-      for (;;) {
-        Chunk<Sample>* chunk = nullptr;
-        {
-          std::unique_lock lock(mutex);
-          changed.wait(lock, [&] { return cancel || !queue.empty(); });
-          if (cancel) return;
-          chunk = queue.front();
-          queue.pop_front();
-        }
-        EncodeChunk(*chunk, job, cancel);
-        std::lock_guard lock(mutex);
-        chunk->done = true;
-        changed.notify_all();
+  auto work = [&] {
+    for (;;) {
+      Chunk<Sample>* chunk = nullptr;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return cancel || !queue.empty(); });
+        if (cancel) return;
+        chunk = queue.front();
+        queue.pop_front();
       }
-    });
+      EncodeChunk(*chunk, job, cancel);
+      std::lock_guard lock(mutex);
+      chunk->done = true;
+      changed.notify_all();
+    }
+  };
+  // Where the system gives fewer threads, fewer do the work; with none, one thread encodes.
+  for (int i = 0; i < job.threads; ++i) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;
+    }
   }
+  if (workers.empty()) return ParallelOutcome::kNotJoined;
   auto stop_workers = [&] {
     {
       std::lock_guard lock(mutex);

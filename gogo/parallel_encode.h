@@ -38,8 +38,9 @@ enum class ParallelOutcome {
   kDone,
   kFailed,
   kStopped,
-  // Some chunk's frames found no place in the stream: too little reservoir and no higher
-  // bitrate left. The output holds nothing usable; the input must be encoded on one thread.
+  // Some chunk's frames found no place in the stream (too little reservoir and no higher
+  // bitrate left), or no thread could be started. The output holds nothing usable; the input
+  // must be encoded on one thread.
   kNotJoined,
 };
 
