@@ -304,16 +304,22 @@ class ChunkJoiner {
   bool not_joined_ = false;
 };
 
+// The same number of chunks for every thread, at least two each, so that all end together;
+// for inputs of unknown length, long chunks.
+int ChunkBlocks(int64_t blocks, int threads) {
+  if (blocks <= 0) return kLongestChunk;
+  const int64_t most_per_round = int64_t(threads) * kLongestChunk;
+  const int64_t chunks =
+      threads * std::max<int64_t>(2, (blocks + most_per_round - 1) / most_per_round);
+  return static_cast<int>(
+      std::clamp<int64_t>((blocks + chunks - 1) / chunks, kShortestChunk, kLongestChunk));
+}
+
 template <typename Sample>
 ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_t& stop_requested,
                     std::string* error) {
   const int frame_samples = job.first.frame_samples();
-  const int64_t blocks = job.input.frames() / kBlockSamples;
-  // Two chunks per thread keep the threads busy to the end; of unknown length, long ones.
-  const int chunk_blocks =
-      blocks <= 0 ? kLongestChunk
-                  : static_cast<int>(std::clamp<int64_t>(blocks / (2 * int64_t(job.threads)),
-                                                         kShortestChunk, kLongestChunk));
+  const int chunk_blocks = ChunkBlocks(job.input.frames() / kBlockSamples, job.threads);
   ChunkReader<Sample> reader(job.input, frame_samples, chunk_blocks);
   ChunkJoiner joiner(job.output, kBlockSamples / frame_samples);
 
