@@ -128,8 +128,8 @@ class ChunkReader {
 };
 
 template <typename Sample>
-void EncodeChunk(Chunk<Sample>& chunk, const ParallelEncoding& job,
-                 const std::atomic<bool>& cancel) {
+void EncodeChunk(Chunk<Sample>& chunk, const ParallelEncoding& job, const std::atomic<bool>& cancel,
+                 std::atomic<int64_t>& progress) {
   std::unique_ptr<Mp3Encoder> own;
   Mp3Encoder* encoder = &job.first;
   if (chunk.index > 0) {
@@ -149,6 +149,8 @@ void EncodeChunk(Chunk<Sample>& chunk, const ParallelEncoding& job,
       return;
     }
     stream.insert(stream.end(), bytes->begin(), bytes->end());
+    // The chunk's share of the input, spread over all it is fed.
+    progress += (at + count) * chunk.input_frames / total - at * chunk.input_frames / total;
   }
   if (cancel) return;
   chunk.samples = {};
@@ -327,6 +329,7 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
   std::condition_variable changed;
   std::deque<Chunk<Sample>*> queue;  // waiting for a thread
   std::atomic<bool> cancel = false;
+  std::atomic<int64_t> encoded = 0;  // input frames, over all threads
   std::vector<std::jthread> workers;
   auto work = [&] {
     for (;;) {
@@ -338,7 +341,7 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
         chunk = queue.front();
         queue.pop_front();
       }
-      EncodeChunk(*chunk, job, cancel);
+      EncodeChunk(*chunk, job, cancel, encoded);
       std::lock_guard lock(mutex);
       chunk->done = true;
       changed.notify_all();
@@ -365,7 +368,6 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
   // At most two chunks per thread are read, waiting or being encoded at once.
   std::deque<std::unique_ptr<Chunk<Sample>>> in_flight;
   bool all_read = false;
-  int64_t done = 0;
   while (!stop_requested) {
     while (!all_read && in_flight.size() < 2 * size_t(job.threads)) {
       std::string read_error;
@@ -386,14 +388,15 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
       changed.notify_all();
     }
     if (in_flight.empty()) break;
+    // Wakes now and then to show the progress and notice a stop signal.
+    bool done = false;
     {
-      // Wakes now and then to notice a stop signal.
       std::unique_lock lock(mutex);
-      if (!changed.wait_for(lock, std::chrono::milliseconds(100),
-                            [&] { return in_flight.front()->done; })) {
-        continue;
-      }
+      done = changed.wait_for(lock, std::chrono::milliseconds(100),
+                              [&] { return in_flight.front()->done; });
     }
+    job.progress(encoded);
+    if (!done) continue;
     Chunk<Sample>& chunk = *in_flight.front();
     if (!chunk.error.empty()) {
       stop_workers();
@@ -404,8 +407,6 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
       stop_workers();
       return joiner.not_joined() ? ParallelOutcome::kNotJoined : ParallelOutcome::kFailed;
     }
-    done += chunk.input_frames;
-    job.progress(done);
     in_flight.pop_front();
   }
   stop_workers();
