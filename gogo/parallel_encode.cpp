@@ -21,9 +21,9 @@ constexpr int kBlockSamples = 1152;
 // In blocks: frames before a kept frame that bring the encoder's memory in line; how far the
 // join may move before and after the chunk boundary to find a frame that fits the reservoir;
 // the psychoacoustic lookahead after the last frame that may be kept.
-constexpr int kWarmUp = 12;
-constexpr int kJoinBefore = 5;
-constexpr int kJoinAfter = 3;
+constexpr int kWarmUp = 8;
+constexpr int kJoinBefore = 3;
+constexpr int kJoinAfter = 2;
 constexpr int kPreRoll = kWarmUp + kJoinBefore;
 constexpr int kPostRoll = kJoinAfter + 2;
 // A chunk that would leave less than this after its post-roll takes the rest of the input.
@@ -306,13 +306,13 @@ class ChunkJoiner {
   bool not_joined_ = false;
 };
 
-// The same number of chunks for every thread, at least two each, so that all end together;
-// for inputs of unknown length, long chunks.
+// The same number of chunks for every thread, so that all end together; for inputs of unknown
+// length, long chunks.
 int ChunkBlocks(int64_t blocks, int threads) {
   if (blocks <= 0) return kLongestChunk;
   const int64_t most_per_round = int64_t(threads) * kLongestChunk;
   const int64_t chunks =
-      threads * std::max<int64_t>(2, (blocks + most_per_round - 1) / most_per_round);
+      threads * std::max<int64_t>(1, (blocks + most_per_round - 1) / most_per_round);
   return static_cast<int>(
       std::clamp<int64_t>((blocks + chunks - 1) / chunks, kShortestChunk, kLongestChunk));
 }
@@ -365,11 +365,11 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
     workers.clear();
   };
 
-  // At most two chunks per thread are read, waiting or being encoded at once.
+  // Each thread has its chunk, and one more is read ahead.
   std::deque<std::unique_ptr<Chunk<Sample>>> in_flight;
   bool all_read = false;
   while (!stop_requested) {
-    while (!all_read && in_flight.size() < 2 * size_t(job.threads)) {
+    while (!all_read && in_flight.size() < size_t(job.threads) + 1) {
       std::string read_error;
       std::unique_ptr<Chunk<Sample>> chunk = reader.Next(&read_error);
       if (!chunk) {

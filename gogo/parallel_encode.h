@@ -18,7 +18,7 @@ namespace gogo {
 // The frames of that extra audio are dropped and the kept ones re-laid into one stream. Chunk
 // lengths, in blocks of 1152 samples:
 constexpr int kShortestChunk = 64;
-constexpr int kLongestChunk = 768;
+constexpr int kLongestChunk = 1536;
 
 struct ParallelEncoding {
   AudioInput& input;

@@ -517,11 +517,11 @@ TEST_F(GogoTest, HelpPrintsTheUsageAndSucceeds) {
 
 // --- One file on several threads: chunks encoded apart and joined into one stream.
 
-// For inputs this short a chunk is 64 blocks of 1152 samples; an input of fewer than two
-// chunks is not split, and a chunk takes the rest of the input when fewer than 21 blocks would
-// follow it.
+// On six threads, for inputs this short, a chunk is 64 blocks of 1152 samples; an input of
+// fewer than two chunks is not split, and a chunk takes the rest of the input when fewer than
+// 20 blocks would follow it.
 constexpr sf_count_t kChunkSamples = 64 * kFrameSamples;
-constexpr sf_count_t kTakesTheRest = 21 * kFrameSamples;
+constexpr sf_count_t kTakesTheRest = 20 * kFrameSamples;
 
 uint16_t InfoCrc(const QByteArray& bytes) {
   uint16_t crc = 0;
@@ -646,13 +646,13 @@ TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
                     double(c.frames) / c.sample_rate + 0.1 / c.sample_rate};
     WriteTone(input, tone);
     sf_count_t decoded[2] = {};
-    for (int threads : {1, 3}) {
+    for (int threads : {1, 6}) {
       const QString output = Path(QStringLiteral("j%1.mp3").arg(threads));
       const GogoRun run = RunGogo({QStringLiteral("-j"), QString::number(threads),
                                    QStringLiteral("-b"), QString::number(c.bitrate), input, output},
                                   folder());
       ASSERT_EQ(run.exit_code, 0) << run.error_output.toStdString();
-      decoded[threads / 3] = DecodedFrames(output);
+      decoded[threads / 6] = DecodedFrames(output);
       const int stream_rate = c.stream_rate != 0 ? c.stream_rate : c.sample_rate;
       ExpectSoundStream(
           output, {c.bitrate, stream_rate, c.channels == 1 ? 3 : 1, int(c.frames / kChunkSamples)});
@@ -724,15 +724,15 @@ TEST_F(GogoTest, JoinedChunksSoundAsGoodAsOneThreadWindowByWindow) {
       WriteMusic(input, channels, 8.0);
       const std::vector<float> original = ReadSamples(input);
       std::vector<float> decoded[2];
-      for (int threads : {1, 3}) {
+      for (int threads : {1, 6}) {
         const QString output = Path(QStringLiteral("j%1.mp3").arg(threads));
         ASSERT_EQ(RunGogo({QStringLiteral("-j"), QString::number(threads), QStringLiteral("-b"),
                            QString::fromLatin1(bitrate), input, output},
                           folder())
                       .exit_code,
                   0);
-        decoded[threads / 3] = ReadSamples(output);
-        ASSERT_EQ(decoded[threads / 3].size(), original.size());
+        decoded[threads / 6] = ReadSamples(output);
+        ASSERT_EQ(decoded[threads / 6].size(), original.size());
       }
       const size_t window = 441 * size_t(channels);  // 10 ms
       for (size_t from = 0; from + window <= original.size(); from += window) {
