@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <system_error>
 #include <thread>
 #include <type_traits>
@@ -28,6 +29,9 @@ constexpr int kPreRoll = kWarmUp + kJoinBefore;
 constexpr int kPostRoll = kJoinAfter + 2;
 // A chunk that would leave less than this after its post-roll takes the rest of the input.
 constexpr int kLastChunkSlack = 16;
+// Where the encoder resamples, chunks start only where input and output frames line up; rates
+// that line up less often than this are encoded on one thread.
+constexpr int kLongestAlignment = 16;
 
 template <typename Sample>
 struct Chunk {
@@ -48,16 +52,33 @@ struct Chunk {
   bool not_joined = false;  // its frames could not be taken apart
 };
 
+// Where the encoder resamples, a chunk must start where an input sample falls on a frame
+// boundary of the output: every `frames` frames, `samples` input samples.
+struct Alignment {
+  int64_t frames = 1;
+  int64_t samples = 0;
+};
+
+Alignment AlignmentFor(int in_rate, int out_rate, int frame_samples) {
+  const int64_t common = std::gcd(in_rate, out_rate);
+  const int64_t out_step = out_rate / common;
+  const int64_t steps = frame_samples / std::gcd<int64_t>(frame_samples, out_step);
+  return {steps * out_step / frame_samples, steps * (in_rate / common)};
+}
+
 // Cuts the input into chunks, reading only as far as the next chunk needs.
 template <typename Sample>
 class ChunkReader {
  public:
-  ChunkReader(AudioInput& input, int frame_samples, int chunk_blocks)
+  ChunkReader(AudioInput& input, int frame_samples, int out_rate, int chunk_blocks)
       : input_(input),
         channels_(input.channels()),
         frame_samples_(frame_samples),
+        out_rate_(out_rate),
         per_block_(kBlockSamples / frame_samples),
-        chunk_frames_(int64_t(chunk_blocks) * per_block_) {}
+        unit_(AlignmentFor(input.sample_rate(), out_rate, frame_samples).frames),
+        chunk_frames_(RoundUp(int64_t(chunk_blocks) * per_block_)),
+        pre_roll_(RoundUp(int64_t(kPreRoll) * per_block_)) {}
 
   // The next chunk, or nullptr after the last one or on a read error (then `error` is set).
   std::unique_ptr<Chunk<Sample>> Next(std::string* error) {
@@ -66,22 +87,23 @@ class ChunkReader {
     chunk->index = index_++;
     chunk->start_frame = next_start_;
     chunk->end_frame = next_start_ + chunk_frames_;
-    chunk->first_frame = std::max<int64_t>(0, chunk->start_frame - kPreRoll * per_block_);
-    int64_t end = (chunk->end_frame + kPostRoll * per_block_) * frame_samples_;
-    if (!FillTo(end + int64_t(kLastChunkSlack) * kBlockSamples, error)) return nullptr;
-    if (eof_ && BufferedEnd() < end + int64_t(kLastChunkSlack) * kBlockSamples) {
+    chunk->first_frame = std::max<int64_t>(0, chunk->start_frame - pre_roll_);
+    int64_t end = InputAt(chunk->end_frame + kPostRoll * per_block_, true);
+    const int64_t slack = InputAt(int64_t(kLastChunkSlack) * per_block_, true);
+    if (!FillTo(end + slack, error)) return nullptr;
+    if (eof_ && BufferedEnd() < end + slack) {
       chunk->last = true;
       done_ = true;
       end = BufferedEnd();
     }
-    const int64_t start = chunk->first_frame * frame_samples_;
+    const int64_t start = InputAt(chunk->first_frame, false);
     chunk->samples.assign(buffer_.begin() + (start - buffer_start_) * channels_,
                           buffer_.begin() + (end - buffer_start_) * channels_);
-    chunk->input_frames = (chunk->last ? end : chunk->end_frame * frame_samples_) -
-                          chunk->start_frame * frame_samples_;
+    chunk->input_frames =
+        (chunk->last ? end : InputAt(chunk->end_frame, false)) - InputAt(chunk->start_frame, false);
     next_start_ = chunk->end_frame;
     // What the next chunk starts with stays; the rest goes.
-    const int64_t keep = std::max<int64_t>(0, next_start_ - kPreRoll * per_block_) * frame_samples_;
+    const int64_t keep = InputAt(std::max<int64_t>(0, next_start_ - pre_roll_), false);
     if (keep > buffer_start_) {
       const int64_t drop = std::min<int64_t>(keep, BufferedEnd()) - buffer_start_;
       buffer_.erase(buffer_.begin(), buffer_.begin() + drop * channels_);
@@ -91,6 +113,12 @@ class ChunkReader {
   }
 
  private:
+  int64_t RoundUp(int64_t frames) const { return (frames + unit_ - 1) / unit_ * unit_; }
+  // The input sample where `frame` of the output starts; exact on chunk boundaries.
+  int64_t InputAt(int64_t frame, bool round_up) const {
+    const int64_t scaled = frame * frame_samples_ * input_.sample_rate();
+    return (scaled + (round_up ? out_rate_ - 1 : 0)) / out_rate_;
+  }
   int64_t BufferedEnd() const { return buffer_start_ + int64_t(buffer_.size()) / channels_; }
 
   bool FillTo(int64_t end, std::string* error) {
@@ -117,8 +145,11 @@ class ChunkReader {
   AudioInput& input_;
   int channels_;
   int frame_samples_;
+  int out_rate_;
   int per_block_;
+  int64_t unit_;
   int64_t chunk_frames_;
+  int64_t pre_roll_;
   std::vector<Sample> buffer_;
   int64_t buffer_start_ = 0;
   int64_t next_start_ = 0;
@@ -321,8 +352,9 @@ template <typename Sample>
 ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_t& stop_requested,
                     std::string* error) {
   const int frame_samples = job.first.frame_samples();
-  const int chunk_blocks = ChunkBlocks(job.input.frames() / kBlockSamples, job.threads);
-  ChunkReader<Sample> reader(job.input, frame_samples, chunk_blocks);
+  const int out_rate = job.first.output_rate();
+  const int64_t blocks = job.input.frames() * out_rate / job.input.sample_rate() / kBlockSamples;
+  ChunkReader<Sample> reader(job.input, frame_samples, out_rate, ChunkBlocks(blocks, job.threads));
   ChunkJoiner joiner(job.output, kBlockSamples / frame_samples);
 
   std::mutex mutex;
@@ -418,8 +450,11 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
 }  // namespace
 
 bool SuitsParallelEncoding(const AudioInput& input, const Mp3Encoder& first) {
-  if (first.output_rate() != input.sample_rate()) return false;
-  return input.frames() <= 0 || input.frames() >= 2 * int64_t(kShortestChunk) * kBlockSamples;
+  const Alignment alignment =
+      AlignmentFor(input.sample_rate(), first.output_rate(), first.frame_samples());
+  if (alignment.frames * first.frame_samples() > kLongestAlignment * kBlockSamples) return false;
+  const int64_t output_frames = input.frames() * first.output_rate() / input.sample_rate();
+  return input.frames() <= 0 || output_frames >= 2 * int64_t(kShortestChunk) * kBlockSamples;
 }
 
 ParallelOutcome EncodeInParallel(const ParallelEncoding& job,

@@ -30,8 +30,8 @@ struct ParallelEncoding {
   std::function<void(int64_t)> progress;  // input frames encoded so far
 };
 
-// True when the encoder keeps the input's rate and the input is long enough for two chunks
-// (or of unknown length).
+// True when the input is long enough for two chunks (or of unknown length) and, where the
+// encoder resamples, input and output frames line up often enough to cut chunks.
 bool SuitsParallelEncoding(const AudioInput& input, const Mp3Encoder& first);
 
 enum class ParallelOutcome {
