@@ -97,18 +97,18 @@ class ChunkReader {
       end = BufferedEnd();
     }
     const int64_t start = InputAt(chunk->first_frame, false);
-    chunk->samples.assign(buffer_.begin() + (start - buffer_start_) * channels_,
-                          buffer_.begin() + (end - buffer_start_) * channels_);
     chunk->input_frames =
         (chunk->last ? end : InputAt(chunk->end_frame, false)) - InputAt(chunk->start_frame, false);
     next_start_ = chunk->end_frame;
-    // What the next chunk starts with stays; the rest goes.
-    const int64_t keep = InputAt(std::max<int64_t>(0, next_start_ - pre_roll_), false);
-    if (keep > buffer_start_) {
-      const int64_t drop = std::min<int64_t>(keep, BufferedEnd()) - buffer_start_;
-      buffer_.erase(buffer_.begin(), buffer_.begin() + drop * channels_);
-      buffer_start_ += drop;
-    }
+    // The chunk takes the buffer; what the next chunk starts with is copied back.
+    const int64_t keep = std::clamp<int64_t>(
+        InputAt(std::max<int64_t>(0, next_start_ - pre_roll_), false), start, BufferedEnd());
+    std::vector<Sample> rest(buffer_.begin() + (keep - buffer_start_) * channels_, buffer_.end());
+    buffer_.resize(size_t(end - buffer_start_) * channels_);
+    buffer_.erase(buffer_.begin(), buffer_.begin() + (start - buffer_start_) * channels_);
+    chunk->samples = std::move(buffer_);
+    buffer_ = std::move(rest);
+    buffer_start_ = keep;
     return chunk;
   }
 
