@@ -1,5 +1,8 @@
 #include "parallel_encode.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -380,6 +383,11 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
     }
   };
   // Where the system gives fewer threads, fewer do the work; with none, one thread encodes.
+  // The threads start with every signal blocked, so that a stop signal reaches this thread.
+  sigset_t all_signals;
+  sigset_t previous;
+  sigfillset(&all_signals);
+  pthread_sigmask(SIG_BLOCK, &all_signals, &previous);
   for (int i = 0; i < job.threads; ++i) {
     try {
       workers.emplace_back(work);
@@ -387,6 +395,7 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
       break;
     }
   }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   if (workers.empty()) return ParallelOutcome::kNotJoined;
   auto stop_workers = [&] {
     {
