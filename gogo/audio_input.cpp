@@ -97,6 +97,8 @@ int64_t AudioInput::ReadFloats(float* buffer, int64_t frames) {
   return read == 0 && sf_error(file_) != SF_ERR_NO_ERROR ? -1 : read;
 }
 
+bool AudioInput::Rewind() { return sf_seek(file_, 0, SEEK_SET) == 0; }
+
 std::string AudioInput::LastError() const { return sf_strerror(file_); }
 
 }  // namespace gogo

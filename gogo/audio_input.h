@@ -42,6 +42,8 @@ class AudioInput {
   int64_t ReadShorts(short* buffer, int64_t frames);
   int64_t ReadFloats(float* buffer, int64_t frames);
   std::string LastError() const;
+  // Goes back to the first frame; false where the input cannot seek.
+  bool Rewind();
 
  private:
   AudioInput() = default;

@@ -12,6 +12,8 @@ namespace {
 constexpr std::array<int, 14> kBitrates = {32,  40,  48,  56,  64,  80,  96,
                                            112, 128, 160, 192, 224, 256, 320};
 
+constexpr int kMostThreads = 64;
+
 constexpr std::string_view kUsage =
     R"(Aufruf: gogo [OPTIONEN] EINGABE [AUSGABE]
 
@@ -24,6 +26,7 @@ Optionen (vor der Eingabe, in beliebiger Reihenfolge):
   -m m|s|j    Modus: Mono, Stereo oder Joint Stereo
   -q N        Qualität 0 (beste, langsamste) bis 9 (schnellste)
   -nopsy      ohne psychoakustisches Modell: die schnellste Kodierung (wie -q 9)
+  -j N        mit N Threads kodieren (1 bis 64); ohne -j einer je Prozessorkern
   -delete     die Eingabe löschen, sobald die MP3-Datei fertig an ihrem Platz liegt
   -o ORDNER   die MP3-Datei in ORDNER schreiben
   --          Ende der Optionen (für Namen, die mit '-' beginnen)
@@ -75,7 +78,8 @@ UsageError Error(std::string text) { return UsageError{"gogo: " + std::move(text
 std::optional<UsageError> ReadOption(std::span<const std::string_view> words, size_t& index,
                                      Options& options) {
   const std::string_view name = words[index];
-  const bool takes_value = name == "-b" || name == "-m" || name == "-q" || name == "-o";
+  const bool takes_value =
+      name == "-b" || name == "-m" || name == "-q" || name == "-o" || name == "-j";
   if (!takes_value) {
     if (name == "-nopsy") {
       options.no_psy = true;
@@ -105,6 +109,12 @@ std::optional<UsageError> ReadOption(std::span<const std::string_view> words, si
     if (!options.quality) {
       return Error("\"" + std::string(value) + "\" ist keine Qualitätsstufe (0 bis 9)");
     }
+  } else if (name == "-j") {
+    const std::optional<int> threads = ParseNumber(value);
+    if (!threads || *threads < 1 || *threads > kMostThreads) {
+      return Error("\"" + std::string(value) + "\" ist keine Threadzahl (1 bis 64)");
+    }
+    options.threads = *threads;
   } else {
     if (value.empty()) return Error("der Ausgabeordner von -o ist leer");
     options.output_dir = value;

@@ -15,6 +15,7 @@ struct Options {
   std::optional<int> quality;  // 0 (best) to 9 (fastest)
   bool no_psy = false;         // psychoacoustic model off
   bool delete_input = false;   // remove the input once the output is in place
+  int threads = 0;             // threads for the one file; 0: one per core it may run on
   std::string output_dir;      // empty: beside the input
   std::string input;
   std::string output;  // empty: derived from the input's name

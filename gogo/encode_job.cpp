@@ -1,6 +1,7 @@
 #include "encode_job.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include "audio_input.h"
 #include "mp3_encoder.h"
+#include "parallel_encode.h"
 #include "tags.h"
 
 namespace gogo {
@@ -146,6 +148,36 @@ Outcome EncodeSamples(AudioInput& input, Mp3Encoder& encoder, OutputFile& output
   return stop_requested ? Outcome::kStopped : Outcome::kDone;
 }
 
+// The threads -j asks for; without it, one per core this process may run on.
+int ThreadCount(const Options& options) {
+  if (options.threads > 0) return options.threads;
+  cpu_set_t cores;
+  CPU_ZERO(&cores);
+  if (sched_getaffinity(0, sizeof(cores), &cores) != 0) return 1;
+  return std::max(1, CPU_COUNT(&cores));
+}
+
+// kNotJoined leaves the output unfinished, for a run on one thread.
+ParallelOutcome EncodeOnThreads(const Options& options, AudioInput& input, Mp3Encoder& encoder,
+                                const EncoderSettings& settings, OutputFile& output, int threads,
+                                const volatile std::sig_atomic_t& stop_requested) {
+  Progress progress(input.frames());
+  const ParallelEncoding job{
+      input, encoder, settings, output, threads, options.input, [&progress](int64_t done) {
+        progress.Update(done);
+      }};
+  std::string error;
+  const ParallelOutcome outcome = EncodeInParallel(job, stop_requested, &error);
+  progress.End();
+  if (outcome == ParallelOutcome::kFailed) Report(error);
+  if (outcome != ParallelOutcome::kDone) return outcome;
+  if (!output.Commit(&error)) {
+    Report(error);
+    return ParallelOutcome::kFailed;
+  }
+  return ParallelOutcome::kDone;
+}
+
 // Flushes the encoder and puts the final info frame over its placeholder after the ID3v2 tag.
 bool Finish(Mp3Encoder& encoder, OutputFile& output) {
   std::string error;
@@ -188,24 +220,50 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
   const std::string output_path = OutputPathFor(options);
   if (!OutputPathIsUsable(output_path, input_status)) return Outcome::kFailed;
   const EncoderSettings settings{options.bitrate, options.mode, options.quality, options.no_psy};
-  std::unique_ptr<Mp3Encoder> encoder = Mp3Encoder::Create(
-      settings, input->channels(), input->sample_rate(), ReadTags(input->handle()), &error);
-  std::unique_ptr<OutputFile> output =
-      encoder ? OutputFile::Create(output_path, strategy, &error) : nullptr;
-  if (!output) {
-    Report(error);
-    return Outcome::kFailed;
+  std::unique_ptr<Mp3Encoder> encoder;
+  std::unique_ptr<OutputFile> output;
+  // A new encoder and a new output, holding the ID3v2 tag.
+  auto start = [&] {
+    output.reset();
+    encoder = Mp3Encoder::Create(settings, input->channels(), input->sample_rate(),
+                                 ReadTags(input->handle()), &error);
+    output = encoder ? OutputFile::Create(output_path, strategy, &error) : nullptr;
+    if (!output || !output->Write(encoder->Id3v2Tag(), &error)) {
+      Report(error);
+      return false;
+    }
+    return true;
+  };
+  if (!start()) return Outcome::kFailed;
+  const int threads = ThreadCount(options);
+  bool one_thread = threads == 1 || !SuitsParallelEncoding(*input, *encoder);
+  if (!one_thread) {
+    switch (
+        EncodeOnThreads(options, *input, *encoder, settings, *output, threads, stop_requested)) {
+      case ParallelOutcome::kDone:
+        break;
+      case ParallelOutcome::kFailed:
+        return Outcome::kFailed;
+      case ParallelOutcome::kStopped:
+        return Outcome::kStopped;
+      case ParallelOutcome::kNotJoined:
+        one_thread = true;
+        if (!input->Rewind()) {
+          Report("Lesefehler in " + Quoted(options.input) + ": " + input->LastError());
+          return Outcome::kFailed;
+        }
+        if (!start()) return Outcome::kFailed;
+        break;
+    }
   }
-  if (!output->Write(encoder->Id3v2Tag(), &error)) {
-    Report(error);
-    return Outcome::kFailed;
+  if (one_thread) {
+    const Outcome outcome =
+        input->prefers_float()
+            ? EncodeSamples<float>(*input, *encoder, *output, options.input, stop_requested)
+            : EncodeSamples<short>(*input, *encoder, *output, options.input, stop_requested);
+    if (outcome != Outcome::kDone) return outcome;
+    if (!Finish(*encoder, *output)) return Outcome::kFailed;
   }
-  const Outcome outcome =
-      input->prefers_float()
-          ? EncodeSamples<float>(*input, *encoder, *output, options.input, stop_requested)
-          : EncodeSamples<short>(*input, *encoder, *output, options.input, stop_requested);
-  if (outcome != Outcome::kDone) return outcome;
-  if (!Finish(*encoder, *output)) return Outcome::kFailed;
   if (options.delete_input && !DeleteInput(options.input, output_path)) return Outcome::kFailed;
   return Outcome::kDone;
 }

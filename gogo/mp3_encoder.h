@@ -44,6 +44,12 @@ class Mp3Encoder {
   // The info frame with the final length and seek table; empty when the library writes none.
   std::vector<unsigned char> LametagFrame() const;
 
+  // Samples per channel in one frame, and the rate the frames carry.
+  int frame_samples() const { return lame_get_framesize(lame_); }
+  int output_rate() const { return lame_get_out_samplerate(lame_); }
+  // The silent samples Flush added after the input.
+  int padding() const { return lame_get_encoder_padding(lame_); }
+
  private:
   explicit Mp3Encoder(lame_t lame, int channels);
   std::optional<std::span<const unsigned char>> Result(int bytes);

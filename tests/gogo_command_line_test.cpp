@@ -34,6 +34,9 @@ TEST(GogoCommandLine, OptionsInAnyOrderBeforeTheInputAreRead) {
       {{"-delete", "-nopsy", "-o", "/x y", "in.wav"},
        options([](Options& o) { o.delete_input = o.no_psy = true, o.output_dir = "/x y"; })},
       {{"-b", "64", "-b", "96", "in.wav"}, options([](Options& o) { o.bitrate = 96; })},
+      {{"-j", "1", "in.wav"}, options([](Options& o) { o.threads = 1; })},
+      {{"-b", "128", "-j", "64", "in.wav"},
+       options([](Options& o) { o.bitrate = 128, o.threads = 64; })},
       {{"in.wav", "out.mp3"}, options([](Options& o) { o.output = "out.mp3"; })},
       {{"--", "-in.wav", "-out.mp3"},
        options([](Options& o) { o.input = "-in.wav", o.output = "-out.mp3"; })},
@@ -51,6 +54,7 @@ TEST(GogoCommandLine, OptionsInAnyOrderBeforeTheInputAreRead) {
     EXPECT_EQ(got.quality, c.expected.quality);
     EXPECT_EQ(got.no_psy, c.expected.no_psy);
     EXPECT_EQ(got.delete_input, c.expected.delete_input);
+    EXPECT_EQ(got.threads, c.expected.threads);
     EXPECT_EQ(got.output_dir, c.expected.output_dir);
     EXPECT_EQ(got.input, c.expected.input);
     EXPECT_EQ(got.output, c.expected.output);
@@ -69,6 +73,9 @@ TEST(GogoCommandLine, MistakesAreUsageErrorsOfOneLine) {
       {"-q", "10", "in.wav"},
       {"-q", "-1", "in.wav"},
       {"-q", "+5", "in.wav"},
+      {"-j", "0", "in.wav"},
+      {"-j", "65", "in.wav"},
+      {"-j", "two", "in.wav"},
       {"-o", "", "in.wav"},
       {"-o"},
       {"-nopsy"},

@@ -108,6 +108,7 @@ size_t Id3v2Size(const QByteArray& bytes) {
 
 struct FrameHeader {
   bool mpeg1 = false;
+  bool crc = false;
   int bitrate = 0;  // kbit/s
   int sample_rate = 0;
   int mode = -1;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
@@ -133,6 +134,7 @@ std::optional<FrameHeader> ParseHeader(const QByteArray& bytes, qsizetype at) {
   header.bitrate = header.mpeg1 ? kMpeg1Rates[bitrate_index] : kMpeg2Rates[bitrate_index];
   header.sample_rate = kSampleRates[rate_index] / (version == 3 ? 1 : version == 2 ? 2 : 4);
   header.mode = (word >> 6) & 3;
+  header.crc = ((word >> 16) & 1) == 0;
   header.size =
       (header.mpeg1 ? 144 : 72) * header.bitrate * 1000 / header.sample_rate + int((word >> 9) & 1);
   return header;
@@ -548,8 +550,240 @@ TEST_F(GogoTest, HelpPrintsTheUsageAndSucceeds) {
   ASSERT_TRUE(process.waitForFinished());
   EXPECT_EQ(process.exitCode(), 0);
   const QString usage = QString::fromUtf8(process.readAllStandardOutput());
-  for (const char* option : {"-b N", "-m m|s|j", "-q N", "-nopsy", "-delete", "-o ORDNER"}) {
+  for (const char* option :
+       {"-b N", "-m m|s|j", "-q N", "-nopsy", "-j N", "-delete", "-o ORDNER"}) {
     EXPECT_TRUE(usage.contains(QString::fromLatin1(option))) << option;
+  }
+}
+
+// --- One file on several threads: chunks encoded apart and joined into one stream.
+
+// On six threads, for inputs this short, a chunk is 64 blocks of 1152 samples; an input of
+// fewer than two chunks is not split, and a chunk takes the rest of the input when fewer than
+// 20 blocks would follow it.
+constexpr sf_count_t kChunkSamples = 64 * kFrameSamples;
+constexpr sf_count_t kTakesTheRest = 20 * kFrameSamples;
+
+uint16_t InfoCrc(const QByteArray& bytes) {
+  uint16_t crc = 0;
+  for (char byte : bytes) {
+    crc ^= uchar(byte);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+  }
+  return crc;
+}
+
+uint32_t BigEndian(const QByteArray& bytes, qsizetype at, int count) {
+  uint32_t value = 0;
+  for (int i = 0; i < count; ++i) value = (value << 8) | uchar(bytes[at + i]);
+  return value;
+}
+
+// Reads bits of a frame from the most significant one on.
+struct Bits {
+  const QByteArray& bytes;
+  int bit;
+  int Read(int count) {
+    int value = 0;
+    for (int i = 0; i < count; ++i, ++bit)
+      value = (value << 1) | ((uchar(bytes[bit / 8]) >> (7 - bit % 8)) & 1);
+    return value;
+  }
+};
+
+struct StreamExpectation {
+  int bitrate;
+  int sample_rate;
+  int mode;
+  int most_other_bitrates;  // one per join at most
+};
+
+// Walks every frame: the rate and mode asked for, the bitrate asked for but where chunks are
+// joined, main data never reaching back past what the frames before left free, and an info
+// frame (where there is one) that tells this very stream's frames, bytes and CRCs.
+void ExpectSoundStream(const QString& path, const StreamExpectation& expected) {
+  const QByteArray bytes = ReadBytes(path);
+  const qsizetype start = qsizetype(Id3v2Size(bytes));
+  QByteArray info;
+  int frames = 0;
+  int other_bitrates = 0;
+  int free = 0;  // main data bytes the next frame may reach back into
+  for (qsizetype at = start; at < bytes.size();) {
+    const std::optional<FrameHeader> header = ParseHeader(bytes, at);
+    ASSERT_TRUE(header.has_value()) << "no frame at byte " << at;
+    ASSERT_LE(at + header->size, bytes.size());
+    const QByteArray frame = bytes.mid(at, header->size);
+    at += header->size;
+    const bool mono = header->mode == 3;
+    const int side = header->mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const int head = 4 + (header->crc ? 2 : 0) + side;
+    if (frames == 0 && info.isEmpty() &&
+        (frame.mid(head, 4) == "Info" || frame.mid(head, 4) == "Xing")) {
+      info = frame;
+      continue;
+    }
+    EXPECT_EQ(header->sample_rate, expected.sample_rate);
+    EXPECT_EQ(header->mode, expected.mode);
+    if (header->bitrate != expected.bitrate) ++other_bitrates;
+    Bits bits{frame, 8 * (head - side)};
+    const int reach_back = bits.Read(header->mpeg1 ? 9 : 8);
+    bits.bit += header->mpeg1 ? (mono ? 5 : 3) + 4 * (mono ? 1 : 2) : (mono ? 1 : 2);
+    int data_bits = 0;
+    for (int i = 0; i < (header->mpeg1 ? 2 : 1) * (mono ? 1 : 2); ++i) {
+      data_bits += bits.Read(12);
+      bits.bit += header->mpeg1 ? 47 : 51;
+    }
+    EXPECT_LE(reach_back, free) << "frame " << frames;
+    free =
+        std::min(header->mpeg1 ? 511 : 255, reach_back + header->size - head - (data_bits + 7) / 8);
+    ASSERT_GE(free, 0) << "frame " << frames << " overruns its area";
+    ++frames;
+  }
+  EXPECT_LE(other_bitrates, expected.most_other_bitrates);
+  if (info.isEmpty()) return;
+  const qsizetype tag = info.indexOf("Info") >= 0 ? info.indexOf("Info") : info.indexOf("Xing");
+  ASSERT_EQ(BigEndian(info, tag + 4, 4), 0x0Fu);  // frames, bytes, seek table, quality
+  EXPECT_EQ(BigEndian(info, tag + 8, 4), uint32_t(frames));
+  EXPECT_EQ(BigEndian(info, tag + 12, 4), uint32_t(bytes.size() - start));
+  const qsizetype lame = tag + 120;
+  EXPECT_EQ(BigEndian(info, lame + 28, 4), uint32_t(bytes.size() - start));
+  EXPECT_EQ(BigEndian(info, lame + 32, 2), InfoCrc(bytes.mid(start + info.size())));
+  EXPECT_EQ(BigEndian(info, lame + 34, 2), InfoCrc(info.left(lame + 34)));
+}
+
+struct ThreadCase {
+  int channels;
+  int sample_rate;
+  int bitrate;
+  sf_count_t frames;
+  int stream_rate;  // 0: the input's
+  bool exact;       // false where the frame is too small to hold the info frame
+};
+
+TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
+  const ThreadCase cases[] = {
+      {2, 44100, 128, 2 * kChunkSamples - 1, 0, true},
+      {2, 44100, 128, 2 * kChunkSamples, 0, true},
+      {2, 44100, 128, 2 * kChunkSamples + 1, 0, true},
+      {2, 44100, 128, 2 * kChunkSamples + kTakesTheRest - 1, 0, true},
+      {2, 44100, 128, 2 * kChunkSamples + kTakesTheRest, 0, true},
+      {1, 44100, 128, 3 * kChunkSamples + kTakesTheRest + 1, 0, true},
+      {2, 44100, 320, 5 * kChunkSamples + 77, 0, true},
+      {1, 44100, 32, 3 * kChunkSamples + 577, 22050, false},
+      {2, 48000, 320, 4 * kChunkSamples + 1151, 0, true},
+      {1, 48000, 32, 3 * kChunkSamples + 1153, 22050, false},
+      {2, 32000, 32, 3 * kChunkSamples + 5, 16000, false},
+      {1, 32000, 320, 3 * kChunkSamples + 575, 0, true},
+      {1, 22050, 32, 3 * kChunkSamples + 576, 0, false},
+      {2, 22050, 160, 3 * kChunkSamples + 1000, 0, true},
+      {2, 22050, 320, 3 * kChunkSamples + 3, 44100, true},
+  };
+  for (const ThreadCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.sample_rate) +
+                 " Hz, " + std::to_string(c.bitrate) + " kbit/s, " + std::to_string(c.frames) +
+                 " frames");
+    const QString input = Path(QStringLiteral("in.wav"));
+    const Tone tone{c.channels, c.sample_rate, SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                    double(c.frames) / c.sample_rate + 0.1 / c.sample_rate};
+    WriteTone(input, tone);
+    sf_count_t decoded[2] = {};
+    for (int threads : {1, 6}) {
+      const QString output = Path(QStringLiteral("j%1.mp3").arg(threads));
+      const GogoRun run = RunGogo({QStringLiteral("-j"), QString::number(threads),
+                                   QStringLiteral("-b"), QString::number(c.bitrate), input, output},
+                                  folder());
+      ASSERT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+      decoded[threads / 6] = DecodedFrames(output);
+      const int stream_rate = c.stream_rate != 0 ? c.stream_rate : c.sample_rate;
+      ExpectSoundStream(
+          output, {c.bitrate, stream_rate, c.channels == 1 ? 3 : 1, int(c.frames / kChunkSamples)});
+    }
+    if (c.exact) {
+      EXPECT_EQ(decoded[1],
+                c.frames * (c.stream_rate != 0 ? c.stream_rate : c.sample_rate) / c.sample_rate);
+    }
+    EXPECT_EQ(decoded[1], decoded[0]);
+  }
+}
+
+// Chords that change every half second, each struck and decaying, over a little noise: the
+// kind of work music gives the encoder, with attacks for the psychoacoustic model.
+void WriteMusic(const QString& path, int channels, double seconds) {
+  constexpr int kRate = 44100;
+  SF_INFO info{};
+  info.channels = channels;
+  info.samplerate = kRate;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr);
+  const int total = int(seconds * kRate);
+  std::vector<float> samples(size_t(total) * channels);
+  uint32_t noise = 7;
+  for (int i = 0; i < total; ++i) {
+    const double root = 110.0 * (1 + (i / (kRate / 2)) % 5 * 0.25);
+    const double t = double(i) / kRate;
+    const double envelope = std::exp(-4.0 * double(i % (kRate / 2)) / kRate);
+    for (int c = 0; c < channels; ++c) {
+      double value = 0;
+      for (int harmonic = 1; harmonic <= 6; ++harmonic)
+        value += std::sin(2 * M_PI * root * (1 + 0.5 * c) * harmonic * t + c) / harmonic;
+      noise = noise * 1664525u + 1013904223u;
+      samples[size_t(i) * channels + c] =
+          float(0.3 * envelope * value + 0.02 * (double(noise >> 8) / (1 << 24) - 0.5));
+    }
+  }
+  ASSERT_EQ(sf_writef_float(file, samples.data(), total), total);
+  sf_close(file);
+}
+
+std::vector<float> ReadSamples(const QString& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+  if (file == nullptr) return {};
+  std::vector<float> samples(size_t(info.frames) * info.channels);
+  samples.resize(size_t(sf_readf_float(file, samples.data(), info.frames)) * info.channels);
+  sf_close(file);
+  return samples;
+}
+
+double SignalToError(const std::vector<float>& input, const std::vector<float>& decoded,
+                     size_t from, size_t to) {
+  double signal = 1e-12;
+  double error = 1e-12;
+  for (size_t i = from; i < to; ++i) {
+    signal += double(input[i]) * input[i];
+    error += (double(input[i]) - decoded[i]) * (double(input[i]) - decoded[i]);
+  }
+  return 10 * std::log10(signal / error);
+}
+
+TEST_F(GogoTest, JoinedChunksSoundAsGoodAsOneThreadWindowByWindow) {
+  for (const int channels : {1, 2}) {
+    for (const char* bitrate : {"128", "320"}) {
+      SCOPED_TRACE(std::to_string(channels) + " channels at " + bitrate + " kbit/s");
+      const QString input = Path(QStringLiteral("music.wav"));
+      WriteMusic(input, channels, 8.0);
+      const std::vector<float> original = ReadSamples(input);
+      std::vector<float> decoded[2];
+      for (int threads : {1, 6}) {
+        const QString output = Path(QStringLiteral("j%1.mp3").arg(threads));
+        ASSERT_EQ(RunGogo({QStringLiteral("-j"), QString::number(threads), QStringLiteral("-b"),
+                           QString::fromLatin1(bitrate), input, output},
+                          folder())
+                      .exit_code,
+                  0);
+        decoded[threads / 6] = ReadSamples(output);
+        ASSERT_EQ(decoded[threads / 6].size(), original.size());
+      }
+      const size_t window = 441 * size_t(channels);  // 10 ms
+      for (size_t from = 0; from + window <= original.size(); from += window) {
+        EXPECT_GE(SignalToError(original, decoded[1], from, from + window),
+                  SignalToError(original, decoded[0], from, from + window) - 6.0)
+            << "window at " << from / channels << " samples";
+      }
+      EXPECT_NEAR(SignalToError(original, decoded[1], 0, original.size()),
+                  SignalToError(original, decoded[0], 0, original.size()), 0.5);
+    }
   }
 }
 

@@ -1,4 +1,6 @@
-// Writes small, valid audio files of every kind gogo reads, as the fuzzer's starting corpus.
+// Writes small, valid audio files of every kind gogo reads, and small MP3 streams of every
+// frame layout the encoder makes, as the fuzzers' starting corpora.
+#include <lame/lame.h>
 #include <sndfile.h>
 
 #include <cmath>
@@ -35,10 +37,39 @@ void Write(const std::string& folder, const Seed& seed) {
   sf_close(file);
 }
 
+// A few frames of a tone, MPEG-1 or MPEG-2, mono or stereo, with or without frame CRCs.
+void WriteMp3(const std::string& folder, int channels, int sample_rate, int bitrate, bool crc) {
+  lame_t lame = lame_init();
+  lame_set_num_channels(lame, channels);
+  lame_set_in_samplerate(lame, sample_rate);
+  lame_set_brate(lame, bitrate);
+  lame_set_error_protection(lame, crc ? 1 : 0);
+  if (lame_init_params(lame) < 0) return;
+  std::vector<short> samples(4096 * 2);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = short(8000 * std::sin(0.07 * double(i)));
+  std::vector<unsigned char> mp3(65536);
+  int bytes = lame_encode_buffer_interleaved(lame, samples.data(), 4096, mp3.data(), 60000);
+  bytes += lame_encode_flush(lame, mp3.data() + bytes, 5000);
+  lame_close(lame);
+  const std::string path = folder + "/" + std::to_string(channels) + "ch" +
+                           std::to_string(sample_rate) + "-" + std::to_string(bitrate) +
+                           (crc ? "crc" : "") + ".mp3";
+  if (FILE* file = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(mp3.data(), 1, size_t(bytes), file);
+    std::fclose(file);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+  if (argc != 2 && argc != 3) return 2;
+  if (argc == 3) {
+    WriteMp3(argv[2], 2, 44100, 128, false);
+    WriteMp3(argv[2], 1, 48000, 320, true);
+    WriteMp3(argv[2], 2, 22050, 64, true);
+    WriteMp3(argv[2], 1, 8000, 16, false);
+  }
   const Seed seeds[] = {
       {"pcm16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100},
       {"pcm24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 48000},

@@ -1,0 +1,476 @@
+#include "parallel_encode.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <system_error>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+#include "mp3_frames.h"
+
+namespace gogo {
+namespace {
+
+constexpr int kBlockSamples = 1152;
+// In blocks: frames before a kept frame that bring the encoder's memory in line; how far the
+// join may move before and after the chunk boundary to find a frame that fits the reservoir;
+// the psychoacoustic lookahead after the last frame that may be kept.
+constexpr int kWarmUp = 8;
+constexpr int kJoinBefore = 3;
+constexpr int kJoinAfter = 2;
+constexpr int kPreRoll = kWarmUp + kJoinBefore;
+constexpr int kPostRoll = kJoinAfter + 2;
+// A chunk that would leave less than this after its post-roll takes the rest of the input.
+constexpr int kLastChunkSlack = 16;
+// Where the encoder resamples, chunks start only where input and output frames line up; rates
+// that line up less often than this are encoded on one thread.
+constexpr int kLongestAlignment = 16;
+
+template <typename Sample>
+struct Chunk {
+  int64_t index = 0;
+  int64_t first_frame = 0;  // the frame the chunk's encoder starts with, counted in the file
+  int64_t start_frame = 0;  // the first frame the chunk stands for
+  int64_t end_frame = 0;    // and the one after its last (for the last chunk: unused)
+  bool last = false;
+  int64_t input_frames = 0;  // input frames the chunk stands for, for the progress
+  std::vector<Sample> samples;
+
+  bool done = false;
+  std::vector<Mp3Frame> frames;
+  std::vector<unsigned char> placeholder;  // the first chunk's stream starts with it
+  std::vector<unsigned char> info_frame;   // the library's info frame after the first chunk
+  int padding = 0;
+  std::string error;
+  bool not_joined = false;  // its frames could not be taken apart
+};
+
+// Where the encoder resamples, a chunk must start where an input sample falls on a frame
+// boundary of the output: every `frames` frames, `samples` input samples.
+struct Alignment {
+  int64_t frames = 1;
+  int64_t samples = 0;
+};
+
+Alignment AlignmentFor(int in_rate, int out_rate, int frame_samples) {
+  const int64_t common = std::gcd(in_rate, out_rate);
+  const int64_t out_step = out_rate / common;
+  const int64_t steps = frame_samples / std::gcd<int64_t>(frame_samples, out_step);
+  return {steps * out_step / frame_samples, steps * (in_rate / common)};
+}
+
+// Cuts the input into chunks, reading only as far as the next chunk needs.
+template <typename Sample>
+class ChunkReader {
+ public:
+  ChunkReader(AudioInput& input, int frame_samples, int out_rate, int chunk_blocks)
+      : input_(input),
+        channels_(input.channels()),
+        frame_samples_(frame_samples),
+        out_rate_(out_rate),
+        per_block_(kBlockSamples / frame_samples),
+        unit_(AlignmentFor(input.sample_rate(), out_rate, frame_samples).frames),
+        chunk_frames_(RoundUp(int64_t(chunk_blocks) * per_block_)),
+        pre_roll_(RoundUp(int64_t(kPreRoll) * per_block_)) {}
+
+  // The next chunk, or nullptr after the last one or on a read error (then `error` is set).
+  std::unique_ptr<Chunk<Sample>> Next(std::string* error) {
+    if (done_) return nullptr;
+    auto chunk = std::make_unique<Chunk<Sample>>();
+    chunk->index = index_++;
+    chunk->start_frame = next_start_;
+    chunk->end_frame = next_start_ + chunk_frames_;
+    chunk->first_frame = std::max<int64_t>(0, chunk->start_frame - pre_roll_);
+    int64_t end = InputAt(chunk->end_frame + kPostRoll * per_block_, true);
+    const int64_t slack = InputAt(int64_t(kLastChunkSlack) * per_block_, true);
+    if (!FillTo(end + slack, error)) return nullptr;
+    if (eof_ && BufferedEnd() < end + slack) {
+      chunk->last = true;
+      done_ = true;
+      end = BufferedEnd();
+    }
+    const int64_t start = InputAt(chunk->first_frame, false);
+    chunk->input_frames =
+        (chunk->last ? end : InputAt(chunk->end_frame, false)) - InputAt(chunk->start_frame, false);
+    next_start_ = chunk->end_frame;
+    // The chunk takes the buffer; what the next chunk starts with is copied back.
+    const int64_t keep = std::clamp<int64_t>(
+        InputAt(std::max<int64_t>(0, next_start_ - pre_roll_), false), start, BufferedEnd());
+    std::vector<Sample> rest(buffer_.begin() + (keep - buffer_start_) * channels_, buffer_.end());
+    buffer_.resize(size_t(end - buffer_start_) * channels_);
+    buffer_.erase(buffer_.begin(), buffer_.begin() + (start - buffer_start_) * channels_);
+    chunk->samples = std::move(buffer_);
+    buffer_ = std::move(rest);
+    buffer_start_ = keep;
+    return chunk;
+  }
+
+ private:
+  int64_t RoundUp(int64_t frames) const { return (frames + unit_ - 1) / unit_ * unit_; }
+  // The input sample where `frame` of the output starts; exact on chunk boundaries.
+  int64_t InputAt(int64_t frame, bool round_up) const {
+    const int64_t scaled = frame * frame_samples_ * input_.sample_rate();
+    return (scaled + (round_up ? out_rate_ - 1 : 0)) / out_rate_;
+  }
+  int64_t BufferedEnd() const { return buffer_start_ + int64_t(buffer_.size()) / channels_; }
+
+  bool FillTo(int64_t end, std::string* error) {
+    while (!eof_ && BufferedEnd() < end) {
+      const int64_t want = std::min<int64_t>(Mp3Encoder::kBlockFrames, end - BufferedEnd());
+      const size_t old_size = buffer_.size();
+      buffer_.resize(old_size + size_t(want) * channels_);
+      int64_t read = 0;
+      if constexpr (std::is_same_v<Sample, short>) {
+        read = input_.ReadShorts(buffer_.data() + old_size, want);
+      } else {
+        read = input_.ReadFloats(buffer_.data() + old_size, want);
+      }
+      buffer_.resize(old_size + size_t(std::max<int64_t>(0, read)) * channels_);
+      if (read < 0) {
+        *error = input_.LastError();
+        return false;
+      }
+      if (read == 0) eof_ = true;
+    }
+    return true;
+  }
+
+  AudioInput& input_;
+  int channels_;
+  int frame_samples_;
+  int out_rate_;
+  int per_block_;
+  int64_t unit_;
+  int64_t chunk_frames_;
+  int64_t pre_roll_;
+  std::vector<Sample> buffer_;
+  int64_t buffer_start_ = 0;
+  int64_t next_start_ = 0;
+  int64_t index_ = 0;
+  bool eof_ = false;
+  bool done_ = false;
+};
+
+template <typename Sample>
+void EncodeChunk(Chunk<Sample>& chunk, const ParallelEncoding& job, const std::atomic<bool>& cancel,
+                 std::atomic<int64_t>& progress) {
+  std::unique_ptr<Mp3Encoder> own;
+  Mp3Encoder* encoder = &job.first;
+  if (chunk.index > 0) {
+    own = Mp3Encoder::Create(job.settings, job.input.channels(), job.input.sample_rate(), Tags{},
+                             &chunk.error);
+    if (!own) return;
+    encoder = own.get();
+  }
+  const int channels = job.input.channels();
+  const int64_t total = int64_t(chunk.samples.size()) / channels;
+  std::vector<unsigned char> stream;
+  for (int64_t at = 0; at < total && !cancel; at += Mp3Encoder::kBlockFrames) {
+    const int count = static_cast<int>(std::min<int64_t>(Mp3Encoder::kBlockFrames, total - at));
+    auto bytes = encoder->Encode(chunk.samples.data() + at * channels, count);
+    if (!bytes) {
+      chunk.error = "der MP3-Kodierer ist bei \"" + job.input_path + "\" gescheitert";
+      return;
+    }
+    stream.insert(stream.end(), bytes->begin(), bytes->end());
+    // The chunk's share of the input, spread over all it is fed.
+    progress += (at + count) * chunk.input_frames / total - at * chunk.input_frames / total;
+  }
+  if (cancel) return;
+  chunk.samples = {};
+  auto bytes = encoder->Flush();
+  if (!bytes) {
+    chunk.error = "der MP3-Kodierer ist am Ende gescheitert";
+    return;
+  }
+  stream.insert(stream.end(), bytes->begin(), bytes->end());
+  // The library leaves a placeholder for its info frame first, where the frame can hold one.
+  std::span<const unsigned char> frames(stream);
+  std::vector<unsigned char> info_frame = encoder->LametagFrame();
+  if (!info_frame.empty()) {
+    const size_t size = std::min(frames.size(), info_frame.size());
+    if (chunk.index == 0) {
+      chunk.placeholder.assign(frames.begin(), frames.begin() + size);
+      chunk.info_frame = std::move(info_frame);
+    }
+    frames = frames.subspan(size);
+  }
+  chunk.not_joined = !SplitFrames(frames, &chunk.frames, &chunk.error);
+  if (chunk.last) chunk.padding = encoder->padding();
+}
+
+// Lays the chunks' frames into the output in order, choosing for each join the frame where the
+// next chunk takes over.
+class ChunkJoiner {
+ public:
+  ChunkJoiner(OutputFile& output, int per_block)
+      : output_(output),
+        per_block_(per_block),
+        joiner_([this](std::span<const unsigned char> bytes) { return Write(bytes); }) {}
+
+  template <typename Sample>
+  bool Take(Chunk<Sample>& chunk, std::string* error) {
+    const int64_t chunk_end = chunk.first_frame + int64_t(chunk.frames.size());
+    int64_t lay_from = chunk.start_frame;
+    if (chunk.index == 0) {
+      info_frame_ = std::move(chunk.info_frame);
+      placeholder_size_ = chunk.placeholder.size();
+      if (!Write(chunk.placeholder)) return Failed(error);
+      music_crc_ = 0;
+      audio_bytes_ = 0;
+    } else if (!Join(chunk, &lay_from, error)) {
+      return false;
+    }
+    const int64_t lay_to =
+        chunk.last ? chunk_end : std::min(chunk_end, chunk.end_frame - kJoinBefore * per_block_);
+    for (int64_t frame = lay_from; frame < lay_to; ++frame) {
+      if (!Lay(std::move(chunk.frames[frame - chunk.first_frame]), error)) return false;
+    }
+    held_.clear();
+    held_first_ = lay_to;
+    const int64_t hold_to = std::min(chunk_end, chunk.end_frame + kJoinAfter * per_block_);
+    for (int64_t frame = lay_to; frame < hold_to && !chunk.last; ++frame) {
+      held_.push_back(std::move(chunk.frames[frame - chunk.first_frame]));
+    }
+    chunk.frames = {};
+    if (chunk.last) {
+      padding_ = chunk.padding;
+      if (!joiner_.Finish()) return Failed(error);
+    }
+    return true;
+  }
+
+  bool not_joined() const { return not_joined_; }
+
+  // Puts the info frame, rewritten for the joined stream, over its placeholder.
+  bool Finish(off_t placeholder_at, std::string* error) {
+    if (info_frame_.empty() || info_frame_.size() != placeholder_size_) return true;
+    const StreamFacts facts{joiner_.frames(), &joiner_.frame_starts(), audio_bytes_, padding_,
+                            music_crc_};
+    if (!RewriteInfoFrame(info_frame_, facts)) return true;
+    return output_.WriteAt(placeholder_at, info_frame_, error);
+  }
+
+ private:
+  bool Write(std::span<const unsigned char> bytes) {
+    if (!output_.Write(bytes, &write_error_)) return false;
+    music_crc_ = InfoCrc(bytes, music_crc_);
+    audio_bytes_ += int64_t(bytes.size());
+    return true;
+  }
+
+  bool Failed(std::string* error) {
+    *error = write_error_.empty() ? "die MP3-Rahmen lassen sich nicht zusammenfügen" : write_error_;
+    return false;
+  }
+
+  bool Lay(Mp3Frame frame, std::string* error) {
+    if (joiner_.Add(std::move(frame))) return true;
+    return Failed(error);
+  }
+
+  // Picks the first frame of `chunk` to keep: one whose main data fits the reservoir that the
+  // held frames before it leave, if need be after giving the last of them a higher bitrate.
+  template <typename Sample>
+  bool Join(Chunk<Sample>& chunk, int64_t* lay_from, std::string* error) {
+    const int64_t held_end = held_first_ + int64_t(held_.size());
+    const int64_t chunk_end = chunk.first_frame + int64_t(chunk.frames.size());
+    const int64_t earliest = std::max(held_first_, chunk.first_frame + kWarmUp * per_block_);
+    const int64_t latest = std::min(held_end, chunk_end - 1);
+    int64_t best = -1;
+    int best_index = 0;  // 0: no frame enlarged
+    for (int64_t distance = 0; distance <= (kJoinBefore + kJoinAfter) * per_block_; ++distance) {
+      for (int64_t switch_at : {chunk.start_frame + distance, chunk.start_frame - distance}) {
+        if (switch_at < earliest || switch_at > latest || (best >= 0 && best_index == 0)) continue;
+        const int need = chunk.frames[switch_at - chunk.first_frame].reach_back;
+        std::vector<Mp3Frame> before(held_.begin(), held_.begin() + (switch_at - held_first_));
+        if (need <= joiner_.FreeAfter(before)) {
+          best = switch_at;
+          best_index = 0;
+          continue;
+        }
+        if (before.empty() || best >= 0) continue;
+        Mp3Frame& enlarged = before.back();
+        for (int index = enlarged.header.bitrate_index + 1; index <= FrameHeader::kTopBitrateIndex;
+             ++index) {
+          SetBitrateIndex(enlarged, index);
+          if (need <= joiner_.FreeAfter(before)) {
+            best = switch_at;
+            best_index = index;
+            break;
+          }
+        }
+      }
+    }
+    if (best < 0) {
+      not_joined_ = true;
+      *error = "die MP3-Rahmen lassen sich nicht zusammenfügen";
+      return false;
+    }
+    for (int64_t frame = held_first_; frame < best; ++frame) {
+      Mp3Frame& held = held_[frame - held_first_];
+      if (frame == best - 1 && best_index > 0) SetBitrateIndex(held, best_index);
+      if (!Lay(std::move(held), error)) return false;
+    }
+    *lay_from = best;
+    return true;
+  }
+
+  OutputFile& output_;
+  int per_block_;
+  FrameJoiner joiner_;
+  std::string write_error_;
+  std::vector<Mp3Frame> held_;  // the end of the previous chunk, not laid yet
+  int64_t held_first_ = 0;
+  std::vector<unsigned char> info_frame_;
+  size_t placeholder_size_ = 0;
+  uint16_t music_crc_ = 0;
+  int64_t audio_bytes_ = 0;
+  int padding_ = 0;
+  bool not_joined_ = false;
+};
+
+// The same number of chunks for every thread, so that all end together; for inputs of unknown
+// length, long chunks.
+int ChunkBlocks(int64_t blocks, int threads) {
+  if (blocks <= 0) return kLongestChunk;
+  const int64_t most_per_round = int64_t(threads) * kLongestChunk;
+  const int64_t chunks =
+      threads * std::max<int64_t>(1, (blocks + most_per_round - 1) / most_per_round);
+  return static_cast<int>(
+      std::clamp<int64_t>((blocks + chunks - 1) / chunks, kShortestChunk, kLongestChunk));
+}
+
+template <typename Sample>
+ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_t& stop_requested,
+                    std::string* error) {
+  const int frame_samples = job.first.frame_samples();
+  const int out_rate = job.first.output_rate();
+  const int64_t blocks = job.input.frames() * out_rate / job.input.sample_rate() / kBlockSamples;
+  ChunkReader<Sample> reader(job.input, frame_samples, out_rate, ChunkBlocks(blocks, job.threads));
+  ChunkJoiner joiner(job.output, kBlockSamples / frame_samples);
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<Chunk<Sample>*> queue;  // waiting for a thread
+  std::atomic<bool> cancel = false;
+  std::atomic<int64_t> encoded = 0;  // input frames, over all threads
+  std::vector<std::jthread> workers;
+  auto work = [&] {
+    for (;;) {
+      Chunk<Sample>* chunk = nullptr;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return cancel || !queue.empty(); });
+        if (cancel) return;
+        chunk = queue.front();
+        queue.pop_front();
+      }
+      EncodeChunk(*chunk, job, cancel, encoded);
+      std::lock_guard lock(mutex);
+      chunk->done = true;
+      changed.notify_all();
+    }
+  };
+  // Where the system gives fewer threads, fewer do the work; with none, one thread encodes.
+  // The threads start with every signal blocked, so that a stop signal reaches this thread.
+  sigset_t all_signals;
+  sigset_t previous;
+  sigfillset(&all_signals);
+  pthread_sigmask(SIG_BLOCK, &all_signals, &previous);
+  for (int i = 0; i < job.threads; ++i) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (workers.empty()) return ParallelOutcome::kNotJoined;
+  auto stop_workers = [&] {
+    {
+      std::lock_guard lock(mutex);
+      cancel = true;
+    }
+    changed.notify_all();
+    workers.clear();
+  };
+
+  // Each thread has its chunk, and one more is read ahead.
+  std::deque<std::unique_ptr<Chunk<Sample>>> in_flight;
+  bool all_read = false;
+  while (!stop_requested) {
+    while (!all_read && in_flight.size() < size_t(job.threads) + 1) {
+      std::string read_error;
+      std::unique_ptr<Chunk<Sample>> chunk = reader.Next(&read_error);
+      if (!chunk) {
+        if (!read_error.empty()) {
+          stop_workers();
+          *error = "Lesefehler in \"" + job.input_path + "\": " + read_error;
+          return ParallelOutcome::kFailed;
+        }
+        all_read = true;
+        break;
+      }
+      all_read = chunk->last;
+      std::lock_guard lock(mutex);
+      queue.push_back(chunk.get());
+      in_flight.push_back(std::move(chunk));
+      changed.notify_all();
+    }
+    if (in_flight.empty()) break;
+    // Wakes now and then to show the progress and notice a stop signal.
+    bool done = false;
+    {
+      std::unique_lock lock(mutex);
+      done = changed.wait_for(lock, std::chrono::milliseconds(100),
+                              [&] { return in_flight.front()->done; });
+    }
+    job.progress(encoded);
+    if (!done) continue;
+    Chunk<Sample>& chunk = *in_flight.front();
+    if (!chunk.error.empty()) {
+      stop_workers();
+      *error = chunk.error;
+      return chunk.not_joined ? ParallelOutcome::kNotJoined : ParallelOutcome::kFailed;
+    }
+    if (!joiner.Take(chunk, error)) {
+      stop_workers();
+      return joiner.not_joined() ? ParallelOutcome::kNotJoined : ParallelOutcome::kFailed;
+    }
+    in_flight.pop_front();
+  }
+  stop_workers();
+  if (stop_requested) return ParallelOutcome::kStopped;
+  const off_t placeholder_at = static_cast<off_t>(job.first.Id3v2Tag().size());
+  return joiner.Finish(placeholder_at, error) ? ParallelOutcome::kDone : ParallelOutcome::kFailed;
+}
+
+}  // namespace
+
+bool SuitsParallelEncoding(const AudioInput& input, const Mp3Encoder& first) {
+  const Alignment alignment =
+      AlignmentFor(input.sample_rate(), first.output_rate(), first.frame_samples());
+  if (alignment.frames * first.frame_samples() > kLongestAlignment * kBlockSamples) return false;
+  const int64_t output_frames = input.frames() * first.output_rate() / input.sample_rate();
+  return input.frames() <= 0 || output_frames >= 2 * int64_t(kShortestChunk) * kBlockSamples;
+}
+
+ParallelOutcome EncodeInParallel(const ParallelEncoding& job,
+                                 const volatile std::sig_atomic_t& stop_requested,
+                                 std::string* error) {
+  return job.input.prefers_float() ? Run<float>(job, stop_requested, error)
+                                   : Run<short>(job, stop_requested, error);
+}
+
+}  // namespace gogo
