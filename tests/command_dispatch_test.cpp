@@ -12,17 +12,8 @@
 namespace {
 
 using window_test::MainWindowTest;
+using window_test::UrlRecorder;
 using window_test::WithRefs;
-
-class UrlRecorder : public QObject {
-  Q_OBJECT
-
- public Q_SLOTS:
-  void Open(const QUrl& url) { opened.append(url); }
-
- public:
-  QList<QUrl> opened;
-};
 
 using CommandDispatchTest = MainWindowTest;
 
@@ -111,5 +102,3 @@ TEST_F(CommandDispatchTest, UnknownCodesChangeNothing) {
 }
 
 }  // namespace
-
-#include "command_dispatch_test.moc"

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <memory>
 
 #include "app/options_view.h"
@@ -23,6 +24,17 @@
 #include "window/main_window.h"
 
 namespace window_test {
+
+// Takes the URLs that would go to a browser or a viewer.
+class UrlRecorder : public QObject {
+  Q_OBJECT
+
+ public Q_SLOTS:
+  void Open(const QUrl& url) { opened.append(url); }
+
+ public:
+  QList<QUrl> opened;
+};
 
 using ::RecordingAlerts;
 

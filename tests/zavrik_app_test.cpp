@@ -30,18 +30,8 @@ ZavrikApp* g_app = nullptr;
 using window_test::ProcessGone;
 using window_test::ReadEncoderLog;
 using window_test::RecordingAlerts;
+using window_test::UrlRecorder;
 using window_test::WithRefs;
-
-// Takes the URLs that would go to a browser.
-class UrlRecorder : public QObject {
-  Q_OBJECT
-
- public Q_SLOTS:
-  void Open(const QUrl& url) { opened.append(url); }
-
- public:
-  QList<QUrl> opened;
-};
 
 class ZavrikAppTest : public ::testing::Test {
  protected:
@@ -357,5 +347,3 @@ int main(int argc, char** argv) {
   g_app = nullptr;
   return result;
 }
-
-#include "zavrik_app_test.moc"
