@@ -125,6 +125,8 @@ class ChunkReader {
   int64_t BufferedEnd() const { return buffer_start_ + int64_t(buffer_.size()) / channels_; }
 
   bool FillTo(int64_t end, std::string* error) {
+    // Room for the whole chunk at once, so the samples are never moved while it is read.
+    if (!eof_ && BufferedEnd() < end) buffer_.reserve(size_t(end - buffer_start_) * channels_);
     while (!eof_ && BufferedEnd() < end) {
       const int64_t want = std::min<int64_t>(Mp3Encoder::kBlockFrames, end - BufferedEnd());
       const size_t old_size = buffer_.size();
