@@ -247,7 +247,7 @@ class ChunkJoiner {
     chunk.frames = {};
     if (chunk.last) {
       padding_ = chunk.padding;
-      if (!joiner_.Finish()) return Failed(error);
+      if (!joiner_.Finish() || !Flush()) return Failed(error);
     }
     return true;
   }
@@ -264,11 +264,18 @@ class ChunkJoiner {
   }
 
  private:
+  // Frames come in pieces of a few hundred bytes; they reach the file in larger writes.
   bool Write(std::span<const unsigned char> bytes) {
-    if (!output_.Write(bytes, &write_error_)) return false;
+    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
     music_crc_ = InfoCrc(bytes, music_crc_);
     audio_bytes_ += int64_t(bytes.size());
-    return true;
+    return pending_.size() < kWriteSize || Flush();
+  }
+
+  bool Flush() {
+    const bool written = output_.Write(pending_, &write_error_);
+    pending_.clear();
+    return written;
   }
 
   bool Failed(std::string* error) {
@@ -328,9 +335,12 @@ class ChunkJoiner {
     return true;
   }
 
+  static constexpr size_t kWriteSize = 64 * 1024;
+
   OutputFile& output_;
   int per_block_;
   FrameJoiner joiner_;
+  std::vector<unsigned char> pending_;  // written, but not handed to the file yet
   std::string write_error_;
   std::vector<Mp3Frame> held_;  // the end of the previous chunk, not laid yet
   int64_t held_first_ = 0;
