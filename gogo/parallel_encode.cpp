@@ -36,15 +36,22 @@ constexpr int kLastChunkSlack = 16;
 // that line up less often than this are encoded on one thread.
 constexpr int kLongestAlignment = 16;
 
+// Set in a chunk's read state once the reader is done with it: the count is final.
+constexpr int64_t kReadEnded = int64_t(1) << 62;
+
 template <typename Sample>
 struct Chunk {
   int64_t index = 0;
   int64_t first_frame = 0;  // the frame the chunk's encoder starts with, counted in the file
   int64_t start_frame = 0;  // the first frame the chunk stands for
   int64_t end_frame = 0;    // and the one after its last (for the last chunk: unused)
+  int64_t lead_in = 0;      // input frames fed before the first one the chunk stands for
+  int64_t stands_for = 0;   // input frames the chunk stands for; the last one's is known when read
+  // The reader fills the samples while a thread already encodes them: the read state counts the
+  // frames it may take, and gains kReadEnded when no more come (then `last` is set too).
+  std::unique_ptr<Sample[]> samples;
+  std::atomic<int64_t> read_state = 0;
   bool last = false;
-  int64_t input_frames = 0;  // input frames the chunk stands for, for the progress
-  std::vector<Sample> samples;
 
   bool done = false;
   std::vector<Mp3Frame> frames;
@@ -69,7 +76,8 @@ Alignment AlignmentFor(int in_rate, int out_rate, int frame_samples) {
   return {steps * out_step / frame_samples, steps * (in_rate / common)};
 }
 
-// Cuts the input into chunks, reading only as far as the next chunk needs.
+// Cuts the input into chunks, reading only as far as the next chunk needs. A chunk is handed
+// to a thread as soon as it is started, and filled while that thread encodes it.
 template <typename Sample>
 class ChunkReader {
  public:
@@ -83,36 +91,61 @@ class ChunkReader {
         chunk_frames_(RoundUp(int64_t(chunk_blocks) * per_block_)),
         pre_roll_(RoundUp(int64_t(kPreRoll) * per_block_)) {}
 
-  // The next chunk, or nullptr after the last one or on a read error (then `error` is set).
-  std::unique_ptr<Chunk<Sample>> Next(std::string* error) {
+  // The next chunk, holding what it shares with the one before; nullptr after the last one.
+  std::unique_ptr<Chunk<Sample>> Start() {
     if (done_) return nullptr;
     auto chunk = std::make_unique<Chunk<Sample>>();
     chunk->index = index_++;
     chunk->start_frame = next_start_;
     chunk->end_frame = next_start_ + chunk_frames_;
     chunk->first_frame = std::max<int64_t>(0, chunk->start_frame - pre_roll_);
-    int64_t end = InputAt(chunk->end_frame + kPostRoll * per_block_, true);
-    const int64_t slack = InputAt(int64_t(kLastChunkSlack) * per_block_, true);
-    if (!FillTo(end + slack, error)) return nullptr;
-    if (eof_ && BufferedEnd() < end + slack) {
-      chunk->last = true;
-      done_ = true;
-      end = BufferedEnd();
-    }
-    const int64_t start = InputAt(chunk->first_frame, false);
-    chunk->input_frames =
-        (chunk->last ? end : InputAt(chunk->end_frame, false)) - InputAt(chunk->start_frame, false);
-    next_start_ = chunk->end_frame;
-    // The chunk takes the buffer; what the next chunk starts with is copied back.
-    const int64_t keep = std::clamp<int64_t>(
-        InputAt(std::max<int64_t>(0, next_start_ - pre_roll_), false), start, BufferedEnd());
-    std::vector<Sample> rest(buffer_.begin() + (keep - buffer_start_) * channels_, buffer_.end());
-    buffer_.resize(size_t(end - buffer_start_) * channels_);
-    buffer_.erase(buffer_.begin(), buffer_.begin() + (start - buffer_start_) * channels_);
-    chunk->samples = std::move(buffer_);
-    buffer_ = std::move(rest);
-    buffer_start_ = keep;
+    start_ = InputAt(chunk->first_frame, false);
+    chunk->lead_in = InputAt(chunk->start_frame, false) - start_;
+    chunk->stands_for = InputAt(chunk->end_frame, false) - InputAt(chunk->start_frame, false);
+    // Read up to the lookahead after the chunk and a little more: if the input ends in there,
+    // the chunk takes the rest.
+    planned_ = InputAt(chunk->end_frame + kPostRoll * per_block_, true) - start_;
+    capacity_ = planned_ + InputAt(int64_t(kLastChunkSlack) * per_block_, true);
+    chunk->samples = std::make_unique_for_overwrite<Sample[]>(size_t(capacity_) * channels_);
+    const int64_t shared =
+        std::min(carry_start_ + int64_t(carry_.size()) / channels_ - start_, capacity_);
+    filled_ = std::max<int64_t>(0, shared);
+    std::copy_n(carry_.begin() + (start_ - carry_start_) * channels_, filled_ * channels_,
+                chunk->samples.get());
+    Publish(*chunk, std::min(filled_, planned_));
     return chunk;
+  }
+
+  // Reads the rest of `chunk`, letting its thread have each block as it comes, and keeps what
+  // the next chunk shares with it. False on a read error (then `error` is set).
+  bool Fill(Chunk<Sample>& chunk, std::string* error) {
+    while (!eof_ && filled_ < capacity_) {
+      const int64_t want = std::min<int64_t>(Mp3Encoder::kBlockFrames, capacity_ - filled_);
+      Sample* into = chunk.samples.get() + filled_ * channels_;
+      int64_t read = 0;
+      if constexpr (std::is_same_v<Sample, short>) {
+        read = input_.ReadShorts(into, want);
+      } else {
+        read = input_.ReadFloats(into, want);
+      }
+      if (read < 0) {
+        *error = input_.LastError();
+        return false;
+      }
+      eof_ = read == 0;
+      filled_ += read;
+      Publish(chunk, std::min(filled_, planned_));
+    }
+    chunk.last = eof_ && filled_ < capacity_;
+    done_ = chunk.last;
+    next_start_ = chunk.end_frame;
+    const int64_t keep = std::clamp<int64_t>(
+        InputAt(std::max<int64_t>(0, next_start_ - pre_roll_), false) - start_, 0, filled_);
+    carry_.assign(chunk.samples.get() + keep * channels_,
+                  chunk.samples.get() + filled_ * channels_);
+    carry_start_ = start_ + keep;
+    Publish(chunk, (chunk.last ? filled_ : planned_) | kReadEnded);
+    return true;
   }
 
  private:
@@ -122,29 +155,9 @@ class ChunkReader {
     const int64_t scaled = frame * frame_samples_ * input_.sample_rate();
     return (scaled + (round_up ? out_rate_ - 1 : 0)) / out_rate_;
   }
-  int64_t BufferedEnd() const { return buffer_start_ + int64_t(buffer_.size()) / channels_; }
-
-  bool FillTo(int64_t end, std::string* error) {
-    // Room for the whole chunk at once, so the samples are never moved while it is read.
-    if (!eof_ && BufferedEnd() < end) buffer_.reserve(size_t(end - buffer_start_) * channels_);
-    while (!eof_ && BufferedEnd() < end) {
-      const int64_t want = std::min<int64_t>(Mp3Encoder::kBlockFrames, end - BufferedEnd());
-      const size_t old_size = buffer_.size();
-      buffer_.resize(old_size + size_t(want) * channels_);
-      int64_t read = 0;
-      if constexpr (std::is_same_v<Sample, short>) {
-        read = input_.ReadShorts(buffer_.data() + old_size, want);
-      } else {
-        read = input_.ReadFloats(buffer_.data() + old_size, want);
-      }
-      buffer_.resize(old_size + size_t(std::max<int64_t>(0, read)) * channels_);
-      if (read < 0) {
-        *error = input_.LastError();
-        return false;
-      }
-      if (read == 0) eof_ = true;
-    }
-    return true;
+  static void Publish(Chunk<Sample>& chunk, int64_t state) {
+    chunk.read_state.store(state, std::memory_order_release);
+    chunk.read_state.notify_all();
   }
 
   AudioInput& input_;
@@ -155,13 +168,28 @@ class ChunkReader {
   int64_t unit_;
   int64_t chunk_frames_;
   int64_t pre_roll_;
-  std::vector<Sample> buffer_;
-  int64_t buffer_start_ = 0;
+  std::vector<Sample> carry_;  // the end of the last chunk, where the next one starts
+  int64_t carry_start_ = 0;
+  int64_t start_ = 0;  // of the chunk being filled, in input frames; what follows counts from it
+  int64_t planned_ = 0;
+  int64_t capacity_ = 0;
+  int64_t filled_ = 0;
   int64_t next_start_ = 0;
   int64_t index_ = 0;
   bool eof_ = false;
   bool done_ = false;
 };
+
+// The chunk's read state once more than `taken` frames are read, or reading has ended.
+template <typename Sample>
+int64_t AwaitSamples(Chunk<Sample>& chunk, int64_t taken) {
+  int64_t state = chunk.read_state.load(std::memory_order_acquire);
+  while ((state & kReadEnded) == 0 && state <= taken) {
+    chunk.read_state.wait(state, std::memory_order_acquire);
+    state = chunk.read_state.load(std::memory_order_acquire);
+  }
+  return state;
+}
 
 template <typename Sample>
 void EncodeChunk(Chunk<Sample>& chunk, const ParallelEncoding& job, const std::atomic<bool>& cancel,
@@ -175,21 +203,29 @@ void EncodeChunk(Chunk<Sample>& chunk, const ParallelEncoding& job, const std::a
     encoder = own.get();
   }
   const int channels = job.input.channels();
-  const int64_t total = int64_t(chunk.samples.size()) / channels;
   std::vector<unsigned char> stream;
-  for (int64_t at = 0; at < total && !cancel; at += Mp3Encoder::kBlockFrames) {
-    const int count = static_cast<int>(std::min<int64_t>(Mp3Encoder::kBlockFrames, total - at));
-    auto bytes = encoder->Encode(chunk.samples.data() + at * channels, count);
+  int64_t counted = 0;
+  for (int64_t at = 0;;) {
+    const int64_t state = AwaitSamples(chunk, at);
+    if (cancel) return;
+    const int64_t available = state & ~kReadEnded;
+    if (at >= available) break;
+    const int count = static_cast<int>(std::min<int64_t>(Mp3Encoder::kBlockFrames, available - at));
+    auto bytes = encoder->Encode(chunk.samples.get() + at * channels, count);
     if (!bytes) {
       chunk.error = "der MP3-Kodierer ist bei \"" + job.input_path + "\" gescheitert";
       return;
     }
     stream.insert(stream.end(), bytes->begin(), bytes->end());
-    // The chunk's share of the input, spread over all it is fed.
-    progress += (at + count) * chunk.input_frames / total - at * chunk.input_frames / total;
+    at += count;
+    // The progress counts the input the chunk stands for, not the audio around it.
+    const bool whole = (state & kReadEnded) != 0 && chunk.last;
+    const int64_t share =
+        std::clamp<int64_t>(at - chunk.lead_in, 0, whole ? available : chunk.stands_for);
+    progress += share - counted;
+    counted = share;
   }
-  if (cancel) return;
-  chunk.samples = {};
+  chunk.samples.reset();
   auto bytes = encoder->Flush();
   if (!bytes) {
     chunk.error = "der MP3-Kodierer ist am Ende gescheitert";
@@ -409,36 +445,41 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   if (workers.empty()) return ParallelOutcome::kNotJoined;
+  // Each thread has its chunk, and one more is read ahead.
+  std::deque<std::unique_ptr<Chunk<Sample>>> in_flight;
   auto stop_workers = [&] {
     {
       std::lock_guard lock(mutex);
       cancel = true;
     }
     changed.notify_all();
+    // A thread may be waiting for samples that will not come.
+    for (auto& chunk : in_flight) {
+      chunk->read_state.fetch_or(kReadEnded);
+      chunk->read_state.notify_all();
+    }
     workers.clear();
   };
 
-  // Each thread has its chunk, and one more is read ahead.
-  std::deque<std::unique_ptr<Chunk<Sample>>> in_flight;
   bool all_read = false;
   while (!stop_requested) {
     while (!all_read && in_flight.size() < size_t(job.threads) + 1) {
-      std::string read_error;
-      std::unique_ptr<Chunk<Sample>> chunk = reader.Next(&read_error);
-      if (!chunk) {
-        if (!read_error.empty()) {
-          stop_workers();
-          *error = "Lesefehler in \"" + job.input_path + "\": " + read_error;
-          return ParallelOutcome::kFailed;
-        }
-        all_read = true;
-        break;
+      std::unique_ptr<Chunk<Sample>> chunk = reader.Start();
+      if (!chunk) break;
+      Chunk<Sample>& filling = *chunk;
+      {
+        std::lock_guard lock(mutex);
+        queue.push_back(chunk.get());
+        in_flight.push_back(std::move(chunk));
       }
-      all_read = chunk->last;
-      std::lock_guard lock(mutex);
-      queue.push_back(chunk.get());
-      in_flight.push_back(std::move(chunk));
       changed.notify_all();
+      std::string read_error;
+      if (!reader.Fill(filling, &read_error)) {
+        stop_workers();
+        *error = "Lesefehler in \"" + job.input_path + "\": " + read_error;
+        return ParallelOutcome::kFailed;
+      }
+      all_read = filling.last;
     }
     if (in_flight.empty()) break;
     // Wakes now and then to show the progress and notice a stop signal.
