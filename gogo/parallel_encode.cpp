@@ -180,6 +180,11 @@ class ChunkReader {
   bool done_ = false;
 };
 
+std::unique_ptr<Mp3Encoder> NewEncoder(const ParallelEncoding& job, std::string* error) {
+  return Mp3Encoder::Create(job.settings, job.input.channels(), job.input.sample_rate(), Tags{},
+                            error);
+}
+
 // The chunk's read state once more than `taken` frames are read, or reading has ended.
 template <typename Sample>
 int64_t AwaitSamples(Chunk<Sample>& chunk, int64_t taken) {
@@ -192,13 +197,11 @@ int64_t AwaitSamples(Chunk<Sample>& chunk, int64_t taken) {
 }
 
 template <typename Sample>
-void EncodeChunk(Chunk<Sample>& chunk, const ParallelEncoding& job, const std::atomic<bool>& cancel,
-                 std::atomic<int64_t>& progress) {
-  std::unique_ptr<Mp3Encoder> own;
+void EncodeChunk(Chunk<Sample>& chunk, std::unique_ptr<Mp3Encoder> own, const ParallelEncoding& job,
+                 const std::atomic<bool>& cancel, std::atomic<int64_t>& progress) {
   Mp3Encoder* encoder = &job.first;
   if (chunk.index > 0) {
-    own = Mp3Encoder::Create(job.settings, job.input.channels(), job.input.sample_rate(), Tags{},
-                             &chunk.error);
+    if (!own) own = NewEncoder(job, &chunk.error);
     if (!own) return;
     encoder = own.get();
   }
@@ -414,7 +417,11 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
   std::atomic<bool> cancel = false;
   std::atomic<int64_t> encoded = 0;  // input frames, over all threads
   std::vector<std::jthread> workers;
-  auto work = [&] {
+  auto work = [&](bool prepare) {
+    // Threads but the first make an encoder while the first chunks are read; the first chunk
+    // has the file's own.
+    std::string ignored;
+    std::unique_ptr<Mp3Encoder> prepared = prepare ? NewEncoder(job, &ignored) : nullptr;
     for (;;) {
       Chunk<Sample>* chunk = nullptr;
       {
@@ -424,7 +431,8 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
         chunk = queue.front();
         queue.pop_front();
       }
-      EncodeChunk(*chunk, job, cancel, encoded);
+      std::unique_ptr<Mp3Encoder> own = chunk->index > 0 ? std::move(prepared) : nullptr;
+      EncodeChunk(*chunk, std::move(own), job, cancel, encoded);
       std::lock_guard lock(mutex);
       chunk->done = true;
       changed.notify_all();
@@ -438,7 +446,7 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
   pthread_sigmask(SIG_BLOCK, &all_signals, &previous);
   for (int i = 0; i < job.threads; ++i) {
     try {
-      workers.emplace_back(work);
+      workers.emplace_back(work, i > 0);
     } catch (const std::system_error&) {
       break;
     }
