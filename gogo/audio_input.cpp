@@ -97,7 +97,32 @@ int64_t AudioInput::ReadFloats(float* buffer, int64_t frames) {
   return read == 0 && sf_error(file_) != SF_ERR_NO_ERROR ? -1 : read;
 }
 
-bool AudioInput::Rewind() { return sf_seek(file_, 0, SEEK_SET) == 0; }
+bool AudioInput::Rewind() { return SeekTo(0); }
+
+bool AudioInput::SeeksExactly() const {
+  // Compressed containers seek by decoding from a seek point: exact, but slow to do per block.
+  const int container = info_.format & SF_FORMAT_TYPEMASK;
+  if (!info_.seekable || container == SF_FORMAT_FLAC || container == SF_FORMAT_OGG ||
+      container == SF_FORMAT_MPEG) {
+    return false;
+  }
+  switch (info_.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool AudioInput::SeekTo(int64_t frame) { return sf_seek(file_, frame, SEEK_SET) == frame; }
 
 std::string AudioInput::LastError() const { return sf_strerror(file_); }
 

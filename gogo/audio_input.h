@@ -44,6 +44,10 @@ class AudioInput {
   std::string LastError() const;
   // Goes back to the first frame; false where the input cannot seek.
   bool Rewind();
+  // True where any frame can be reached at once by seeking and read exactly as in one pass:
+  // plain samples in a file that can seek.
+  bool SeeksExactly() const;
+  bool SeekTo(int64_t frame);
 
  private:
   AudioInput() = default;

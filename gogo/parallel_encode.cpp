@@ -7,178 +7,21 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <numeric>
 #include <system_error>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
+#include "chunk_reader.h"
 #include "mp3_frames.h"
 
 namespace gogo {
 namespace {
 
-constexpr int kBlockSamples = 1152;
-// In blocks: frames before a kept frame that bring the encoder's memory in line; how far the
-// join may move before and after the chunk boundary to find a frame that fits the reservoir;
-// the psychoacoustic lookahead after the last frame that may be kept.
-constexpr int kWarmUp = 8;
-constexpr int kJoinBefore = 3;
-constexpr int kJoinAfter = 2;
-constexpr int kPreRoll = kWarmUp + kJoinBefore;
-constexpr int kPostRoll = kJoinAfter + 2;
-// A chunk that would leave less than this after its post-roll takes the rest of the input.
-constexpr int kLastChunkSlack = 16;
 // Where the encoder resamples, chunks start only where input and output frames line up; rates
 // that line up less often than this are encoded on one thread.
 constexpr int kLongestAlignment = 16;
-
-// Set in a chunk's read state once the reader is done with it: the count is final.
-constexpr int64_t kReadEnded = int64_t(1) << 62;
-
-template <typename Sample>
-struct Chunk {
-  int64_t index = 0;
-  int64_t first_frame = 0;  // the frame the chunk's encoder starts with, counted in the file
-  int64_t start_frame = 0;  // the first frame the chunk stands for
-  int64_t end_frame = 0;    // and the one after its last (for the last chunk: unused)
-  int64_t lead_in = 0;      // input frames fed before the first one the chunk stands for
-  int64_t stands_for = 0;   // input frames the chunk stands for; the last one's is known when read
-  // The reader fills the samples while a thread already encodes them: the read state counts the
-  // frames it may take, and gains kReadEnded when no more come (then `last` is set too).
-  std::unique_ptr<Sample[]> samples;
-  std::atomic<int64_t> read_state = 0;
-  bool last = false;
-
-  bool done = false;
-  std::vector<Mp3Frame> frames;
-  std::vector<unsigned char> placeholder;  // the first chunk's stream starts with it
-  std::vector<unsigned char> info_frame;   // the library's info frame after the first chunk
-  int padding = 0;
-  std::string error;
-  bool not_joined = false;  // its frames could not be taken apart
-};
-
-// Where the encoder resamples, a chunk must start where an input sample falls on a frame
-// boundary of the output: every `frames` frames, `samples` input samples.
-struct Alignment {
-  int64_t frames = 1;
-  int64_t samples = 0;
-};
-
-Alignment AlignmentFor(int in_rate, int out_rate, int frame_samples) {
-  const int64_t common = std::gcd(in_rate, out_rate);
-  const int64_t out_step = out_rate / common;
-  const int64_t steps = frame_samples / std::gcd<int64_t>(frame_samples, out_step);
-  return {steps * out_step / frame_samples, steps * (in_rate / common)};
-}
-
-// Cuts the input into chunks, reading only as far as the next chunk needs. A chunk is handed
-// to a thread as soon as it is started, and filled while that thread encodes it.
-template <typename Sample>
-class ChunkReader {
- public:
-  ChunkReader(AudioInput& input, int frame_samples, int out_rate, int chunk_blocks)
-      : input_(input),
-        channels_(input.channels()),
-        frame_samples_(frame_samples),
-        out_rate_(out_rate),
-        per_block_(kBlockSamples / frame_samples),
-        unit_(AlignmentFor(input.sample_rate(), out_rate, frame_samples).frames),
-        chunk_frames_(RoundUp(int64_t(chunk_blocks) * per_block_)),
-        pre_roll_(RoundUp(int64_t(kPreRoll) * per_block_)) {}
-
-  // The next chunk, holding what it shares with the one before; nullptr after the last one.
-  std::unique_ptr<Chunk<Sample>> Start() {
-    if (done_) return nullptr;
-    auto chunk = std::make_unique<Chunk<Sample>>();
-    chunk->index = index_++;
-    chunk->start_frame = next_start_;
-    chunk->end_frame = next_start_ + chunk_frames_;
-    chunk->first_frame = std::max<int64_t>(0, chunk->start_frame - pre_roll_);
-    start_ = InputAt(chunk->first_frame, false);
-    chunk->lead_in = InputAt(chunk->start_frame, false) - start_;
-    chunk->stands_for = InputAt(chunk->end_frame, false) - InputAt(chunk->start_frame, false);
-    // Read up to the lookahead after the chunk and a little more: if the input ends in there,
-    // the chunk takes the rest.
-    planned_ = InputAt(chunk->end_frame + kPostRoll * per_block_, true) - start_;
-    capacity_ = planned_ + InputAt(int64_t(kLastChunkSlack) * per_block_, true);
-    chunk->samples = std::make_unique_for_overwrite<Sample[]>(size_t(capacity_) * channels_);
-    const int64_t shared =
-        std::min(carry_start_ + int64_t(carry_.size()) / channels_ - start_, capacity_);
-    filled_ = std::max<int64_t>(0, shared);
-    std::copy_n(carry_.begin() + (start_ - carry_start_) * channels_, filled_ * channels_,
-                chunk->samples.get());
-    Publish(*chunk, std::min(filled_, planned_));
-    return chunk;
-  }
-
-  // Reads the rest of `chunk`, letting its thread have each block as it comes, and keeps what
-  // the next chunk shares with it. False on a read error (then `error` is set).
-  bool Fill(Chunk<Sample>& chunk, std::string* error) {
-    while (!eof_ && filled_ < capacity_) {
-      const int64_t want = std::min<int64_t>(Mp3Encoder::kBlockFrames, capacity_ - filled_);
-      Sample* into = chunk.samples.get() + filled_ * channels_;
-      int64_t read = 0;
-      if constexpr (std::is_same_v<Sample, short>) {
-        read = input_.ReadShorts(into, want);
-      } else {
-        read = input_.ReadFloats(into, want);
-      }
-      if (read < 0) {
-        *error = input_.LastError();
-        return false;
-      }
-      eof_ = read == 0;
-      filled_ += read;
-      Publish(chunk, std::min(filled_, planned_));
-    }
-    chunk.last = eof_ && filled_ < capacity_;
-    done_ = chunk.last;
-    next_start_ = chunk.end_frame;
-    const int64_t keep = std::clamp<int64_t>(
-        InputAt(std::max<int64_t>(0, next_start_ - pre_roll_), false) - start_, 0, filled_);
-    carry_.assign(chunk.samples.get() + keep * channels_,
-                  chunk.samples.get() + filled_ * channels_);
-    carry_start_ = start_ + keep;
-    Publish(chunk, (chunk.last ? filled_ : planned_) | kReadEnded);
-    return true;
-  }
-
- private:
-  int64_t RoundUp(int64_t frames) const { return (frames + unit_ - 1) / unit_ * unit_; }
-  // The input sample where `frame` of the output starts; exact on chunk boundaries.
-  int64_t InputAt(int64_t frame, bool round_up) const {
-    const int64_t scaled = frame * frame_samples_ * input_.sample_rate();
-    return (scaled + (round_up ? out_rate_ - 1 : 0)) / out_rate_;
-  }
-  static void Publish(Chunk<Sample>& chunk, int64_t state) {
-    chunk.read_state.store(state, std::memory_order_release);
-    chunk.read_state.notify_all();
-  }
-
-  AudioInput& input_;
-  int channels_;
-  int frame_samples_;
-  int out_rate_;
-  int per_block_;
-  int64_t unit_;
-  int64_t chunk_frames_;
-  int64_t pre_roll_;
-  std::vector<Sample> carry_;  // the end of the last chunk, where the next one starts
-  int64_t carry_start_ = 0;
-  int64_t start_ = 0;  // of the chunk being filled, in input frames; what follows counts from it
-  int64_t planned_ = 0;
-  int64_t capacity_ = 0;
-  int64_t filled_ = 0;
-  int64_t next_start_ = 0;
-  int64_t index_ = 0;
-  bool eof_ = false;
-  bool done_ = false;
-};
 
 std::unique_ptr<Mp3Encoder> NewEncoder(const ParallelEncoding& job, std::string* error) {
   return Mp3Encoder::Create(job.settings, job.input.channels(), job.input.sample_rate(), Tags{},
@@ -403,6 +246,14 @@ int ChunkBlocks(int64_t blocks, int threads) {
 }
 
 template <typename Sample>
+bool FillChunks(ChunkReader<Sample>& reader, const ParallelEncoding& job, std::string* error) {
+  std::string read_error;
+  if (reader.Fill(&read_error)) return true;
+  *error = "Lesefehler in \"" + job.input_path + "\": " + read_error;
+  return false;
+}
+
+template <typename Sample>
 ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_t& stop_requested,
                     std::string* error) {
   const int frame_samples = job.first.frame_samples();
@@ -469,25 +320,24 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
     workers.clear();
   };
 
-  bool all_read = false;
   while (!stop_requested) {
-    while (!all_read && in_flight.size() < size_t(job.threads) + 1) {
-      std::unique_ptr<Chunk<Sample>> chunk = reader.Start();
-      if (!chunk) break;
-      Chunk<Sample>& filling = *chunk;
-      {
+    while (!reader.done() && in_flight.size() < size_t(job.threads) + 1) {
+      if (std::unique_ptr<Chunk<Sample>> chunk = reader.Start()) {
         std::lock_guard lock(mutex);
         queue.push_back(chunk.get());
         in_flight.push_back(std::move(chunk));
+        changed.notify_all();
+        continue;
       }
-      changed.notify_all();
-      std::string read_error;
-      if (!reader.Fill(filling, &read_error)) {
+      // No chunk may start before those started are read.
+      if (!FillChunks(reader, job, error)) {
         stop_workers();
-        *error = "Lesefehler in \"" + job.input_path + "\": " + read_error;
         return ParallelOutcome::kFailed;
       }
-      all_read = filling.last;
+    }
+    if (!FillChunks(reader, job, error)) {
+      stop_workers();
+      return ParallelOutcome::kFailed;
     }
     if (in_flight.empty()) break;
     // Wakes now and then to show the progress and notice a stop signal.
@@ -509,7 +359,9 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
       stop_workers();
       return joiner.not_joined() ? ParallelOutcome::kNotJoined : ParallelOutcome::kFailed;
     }
+    const bool last = chunk.last;
     in_flight.pop_front();
+    if (last) break;
   }
   stop_workers();
   if (stop_requested) return ParallelOutcome::kStopped;

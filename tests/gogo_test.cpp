@@ -658,6 +658,7 @@ struct ThreadCase {
   sf_count_t frames;
   int stream_rate;  // 0: the input's
   bool exact;       // false where the frame is too small to hold the info frame
+  int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;  // FLAC is read one chunk after another
 };
 
 TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
@@ -677,13 +678,16 @@ TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
       {1, 22050, 32, 3 * kChunkSamples + 576, 0, false},
       {2, 22050, 160, 3 * kChunkSamples + 1000, 0, true},
       {2, 22050, 320, 3 * kChunkSamples + 3, 44100, true},
+      {2, 44100, 128, 2 * kChunkSamples + kTakesTheRest, 0, true,
+       SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+      {1, 48000, 320, 3 * kChunkSamples + 1, 0, true, SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
   };
   for (const ThreadCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.sample_rate) +
                  " Hz, " + std::to_string(c.bitrate) + " kbit/s, " + std::to_string(c.frames) +
                  " frames");
     const QString input = Path(QStringLiteral("in.wav"));
-    const Tone tone{c.channels, c.sample_rate, SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+    const Tone tone{c.channels, c.sample_rate, c.format,
                     double(c.frames) / c.sample_rate + 0.1 / c.sample_rate};
     WriteTone(input, tone);
     sf_count_t decoded[2] = {};

@@ -1,9 +1,13 @@
 // libFuzzer target over gogo's input reading: arbitrary bytes go through libsndfile's virtual
-// I/O into the same code that opens, checks, tags and reads every input file.
+// I/O into the same code that opens, checks, tags and reads every input file, once in one pass
+// and once cut into chunks as the threads take them.
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "audio_input.h"
+#include "chunk_reader.h"
 #include "tags.h"
 
 namespace {
@@ -22,6 +26,27 @@ void ReadAll(gogo::AudioInput& input, Read read) {
   }
 }
 
+// Three chunks at a time, as two threads and one read ahead take them.
+template <typename Sample>
+void ReadInChunks(gogo::AudioInput& input) {
+  gogo::ChunkReader<Sample> reader(input, gogo::kBlockSamples, input.sample_rate(), 64);
+  std::string error;
+  for (int64_t frames = 0; frames < kMostFrames && !reader.done();) {
+    std::vector<std::unique_ptr<gogo::Chunk<Sample>>> started;
+    while (started.size() < 3) {
+      std::unique_ptr<gogo::Chunk<Sample>> chunk = reader.Start();
+      if (!chunk) break;
+      started.push_back(std::move(chunk));
+    }
+    if (!reader.Fill(&error)) return;
+    for (const auto& chunk : started) {
+      const int64_t state = chunk->read_state.load();
+      if ((state & gogo::kReadEnded) == 0) std::abort();
+      frames += state & ~gogo::kReadEnded;
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -37,6 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadAll<float>(*input, [&](float* b, int64_t n) { return input->ReadFloats(b, n); });
   } else {
     ReadAll<short>(*input, [&](short* b, int64_t n) { return input->ReadShorts(b, n); });
+  }
+  std::unique_ptr<gogo::AudioInput> again = gogo::AudioInput::FromMemory({data, size}, &error);
+  if (!again || again->sample_rate() > 768000) return 0;
+  if (again->prefers_float()) {
+    ReadInChunks<float>(*again);
+  } else {
+    ReadInChunks<short>(*again);
   }
   return 0;
 }
