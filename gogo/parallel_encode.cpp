@@ -1,19 +1,12 @@
 #include "parallel_encode.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <deque>
+#include <chrono>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "chunk_reader.h"
+#include "chunk_threads.h"
 #include "mp3_frames.h"
 
 namespace gogo {
@@ -22,76 +15,6 @@ namespace {
 // Where the encoder resamples, chunks start only where input and output frames line up; rates
 // that line up less often than this are encoded on one thread.
 constexpr int kLongestAlignment = 16;
-
-std::unique_ptr<Mp3Encoder> NewEncoder(const ParallelEncoding& job, std::string* error) {
-  return Mp3Encoder::Create(job.settings, job.input.channels(), job.input.sample_rate(), Tags{},
-                            error);
-}
-
-// The chunk's read state once more than `taken` frames are read, or reading has ended.
-template <typename Sample>
-int64_t AwaitSamples(Chunk<Sample>& chunk, int64_t taken) {
-  int64_t state = chunk.read_state.load(std::memory_order_acquire);
-  while ((state & kReadEnded) == 0 && state <= taken) {
-    chunk.read_state.wait(state, std::memory_order_acquire);
-    state = chunk.read_state.load(std::memory_order_acquire);
-  }
-  return state;
-}
-
-template <typename Sample>
-void EncodeChunk(Chunk<Sample>& chunk, std::unique_ptr<Mp3Encoder> own, const ParallelEncoding& job,
-                 const std::atomic<bool>& cancel, std::atomic<int64_t>& progress) {
-  Mp3Encoder* encoder = &job.first;
-  if (chunk.index > 0) {
-    if (!own) own = NewEncoder(job, &chunk.error);
-    if (!own) return;
-    encoder = own.get();
-  }
-  const int channels = job.input.channels();
-  std::vector<unsigned char> stream;
-  int64_t counted = 0;
-  for (int64_t at = 0;;) {
-    const int64_t state = AwaitSamples(chunk, at);
-    if (cancel) return;
-    const int64_t available = state & ~kReadEnded;
-    if (at >= available) break;
-    const int count = static_cast<int>(std::min<int64_t>(Mp3Encoder::kBlockFrames, available - at));
-    auto bytes = encoder->Encode(chunk.samples.get() + at * channels, count);
-    if (!bytes) {
-      chunk.error = "der MP3-Kodierer ist bei \"" + job.input_path + "\" gescheitert";
-      return;
-    }
-    stream.insert(stream.end(), bytes->begin(), bytes->end());
-    at += count;
-    // The progress counts the input the chunk stands for, not the audio around it.
-    const bool whole = (state & kReadEnded) != 0 && chunk.last;
-    const int64_t share =
-        std::clamp<int64_t>(at - chunk.lead_in, 0, whole ? available : chunk.stands_for);
-    progress += share - counted;
-    counted = share;
-  }
-  chunk.samples.reset();
-  auto bytes = encoder->Flush();
-  if (!bytes) {
-    chunk.error = "der MP3-Kodierer ist am Ende gescheitert";
-    return;
-  }
-  stream.insert(stream.end(), bytes->begin(), bytes->end());
-  // The library leaves a placeholder for its info frame first, where the frame can hold one.
-  std::span<const unsigned char> frames(stream);
-  std::vector<unsigned char> info_frame = encoder->LametagFrame();
-  if (!info_frame.empty()) {
-    const size_t size = std::min(frames.size(), info_frame.size());
-    if (chunk.index == 0) {
-      chunk.placeholder.assign(frames.begin(), frames.begin() + size);
-      chunk.info_frame = std::move(info_frame);
-    }
-    frames = frames.subspan(size);
-  }
-  chunk.not_joined = !SplitFrames(frames, &chunk.frames, &chunk.error);
-  if (chunk.last) chunk.padding = encoder->padding();
-}
 
 // Lays the chunks' frames into the output in order, choosing for each join the frame where the
 // next chunk takes over.
@@ -253,6 +176,21 @@ bool FillChunks(ChunkReader<Sample>& reader, const ParallelEncoding& job, std::s
   return false;
 }
 
+// Each thread has its chunk, and one more is read ahead.
+template <typename Sample>
+bool ReadAhead(ChunkReader<Sample>& reader, ChunkThreads<Sample>& threads,
+               const ParallelEncoding& job, std::string* error) {
+  while (!reader.done() && threads.in_flight() < size_t(job.threads) + 1) {
+    if (std::unique_ptr<Chunk<Sample>> chunk = reader.Start()) {
+      threads.Hand(std::move(chunk));
+      continue;
+    }
+    // No chunk may start before those started are read.
+    if (!FillChunks(reader, job, error)) return false;
+  }
+  return FillChunks(reader, job, error);
+}
+
 template <typename Sample>
 ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_t& stop_requested,
                     std::string* error) {
@@ -261,109 +199,28 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
   const int64_t blocks = job.input.frames() * out_rate / job.input.sample_rate() / kBlockSamples;
   ChunkReader<Sample> reader(job.input, frame_samples, out_rate, ChunkBlocks(blocks, job.threads));
   ChunkJoiner joiner(job.output, kBlockSamples / frame_samples);
-
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::deque<Chunk<Sample>*> queue;  // waiting for a thread
-  std::atomic<bool> cancel = false;
-  std::atomic<int64_t> encoded = 0;  // input frames, over all threads
-  std::vector<std::jthread> workers;
-  auto work = [&](bool prepare) {
-    // Threads but the first make an encoder while the first chunks are read; the first chunk
-    // has the file's own.
-    std::string ignored;
-    std::unique_ptr<Mp3Encoder> prepared = prepare ? NewEncoder(job, &ignored) : nullptr;
-    for (;;) {
-      Chunk<Sample>* chunk = nullptr;
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return cancel || !queue.empty(); });
-        if (cancel) return;
-        chunk = queue.front();
-        queue.pop_front();
-      }
-      std::unique_ptr<Mp3Encoder> own = chunk->index > 0 ? std::move(prepared) : nullptr;
-      EncodeChunk(*chunk, std::move(own), job, cancel, encoded);
-      std::lock_guard lock(mutex);
-      chunk->done = true;
-      changed.notify_all();
-    }
-  };
-  // Where the system gives fewer threads, fewer do the work; with none, one thread encodes.
-  // The threads start with every signal blocked, so that a stop signal reaches this thread.
-  sigset_t all_signals;
-  sigset_t previous;
-  sigfillset(&all_signals);
-  pthread_sigmask(SIG_BLOCK, &all_signals, &previous);
-  for (int i = 0; i < job.threads; ++i) {
-    try {
-      workers.emplace_back(work, i > 0);
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  if (workers.empty()) return ParallelOutcome::kNotJoined;
-  // Each thread has its chunk, and one more is read ahead.
-  std::deque<std::unique_ptr<Chunk<Sample>>> in_flight;
-  auto stop_workers = [&] {
-    {
-      std::lock_guard lock(mutex);
-      cancel = true;
-    }
-    changed.notify_all();
-    // A thread may be waiting for samples that will not come.
-    for (auto& chunk : in_flight) {
-      chunk->read_state.fetch_or(kReadEnded);
-      chunk->read_state.notify_all();
-    }
-    workers.clear();
-  };
-
+  // Where the system gives no thread, one thread encodes.
+  ChunkThreads<Sample> threads(job);
+  if (!threads.any()) return ParallelOutcome::kNotJoined;
   while (!stop_requested) {
-    while (!reader.done() && in_flight.size() < size_t(job.threads) + 1) {
-      if (std::unique_ptr<Chunk<Sample>> chunk = reader.Start()) {
-        std::lock_guard lock(mutex);
-        queue.push_back(chunk.get());
-        in_flight.push_back(std::move(chunk));
-        changed.notify_all();
-        continue;
-      }
-      // No chunk may start before those started are read.
-      if (!FillChunks(reader, job, error)) {
-        stop_workers();
-        return ParallelOutcome::kFailed;
-      }
-    }
-    if (!FillChunks(reader, job, error)) {
-      stop_workers();
-      return ParallelOutcome::kFailed;
-    }
-    if (in_flight.empty()) break;
+    if (!ReadAhead(reader, threads, job, error)) return ParallelOutcome::kFailed;
+    if (threads.in_flight() == 0) break;
     // Wakes now and then to show the progress and notice a stop signal.
-    bool done = false;
-    {
-      std::unique_lock lock(mutex);
-      done = changed.wait_for(lock, std::chrono::milliseconds(100),
-                              [&] { return in_flight.front()->done; });
+    Chunk<Sample>* chunk = threads.AwaitOldest(std::chrono::milliseconds(100));
+    job.progress(threads.encoded());
+    if (chunk == nullptr) continue;
+    if (!chunk->error.empty()) {
+      *error = chunk->error;
+      return chunk->not_joined ? ParallelOutcome::kNotJoined : ParallelOutcome::kFailed;
     }
-    job.progress(encoded);
-    if (!done) continue;
-    Chunk<Sample>& chunk = *in_flight.front();
-    if (!chunk.error.empty()) {
-      stop_workers();
-      *error = chunk.error;
-      return chunk.not_joined ? ParallelOutcome::kNotJoined : ParallelOutcome::kFailed;
-    }
-    if (!joiner.Take(chunk, error)) {
-      stop_workers();
+    if (!joiner.Take(*chunk, error)) {
       return joiner.not_joined() ? ParallelOutcome::kNotJoined : ParallelOutcome::kFailed;
     }
-    const bool last = chunk.last;
-    in_flight.pop_front();
+    const bool last = chunk->last;
+    threads.DropOldest();
     if (last) break;
   }
-  stop_workers();
+  threads.Stop();
   if (stop_requested) return ParallelOutcome::kStopped;
   const off_t placeholder_at = static_cast<off_t>(job.first.Id3v2Tag().size());
   return joiner.Finish(placeholder_at, error) ? ParallelOutcome::kDone : ParallelOutcome::kFailed;
