@@ -8,11 +8,10 @@
 
 namespace gogo {
 
-Alignment AlignmentFor(int in_rate, int out_rate, int frame_samples) {
-  const int64_t common = std::gcd(in_rate, out_rate);
-  const int64_t out_step = out_rate / common;
+int64_t AlignedFrames(int in_rate, int out_rate, int frame_samples) {
+  const int64_t out_step = out_rate / std::gcd(in_rate, out_rate);
   const int64_t steps = frame_samples / std::gcd<int64_t>(frame_samples, out_step);
-  return {steps * out_step / frame_samples, steps * (in_rate / common)};
+  return steps * out_step / frame_samples;
 }
 
 template <typename Sample>
@@ -23,16 +22,16 @@ ChunkReader<Sample>::ChunkReader(AudioInput& input, int frame_samples, int out_r
       frame_samples_(frame_samples),
       out_rate_(out_rate),
       per_block_(kBlockSamples / frame_samples),
-      unit_(AlignmentFor(input.sample_rate(), out_rate, frame_samples).frames),
+      unit_(AlignedFrames(input.sample_rate(), out_rate, frame_samples)),
       chunk_frames_(RoundUp(int64_t(chunk_blocks) * per_block_)),
       pre_roll_(RoundUp(int64_t(kPreRoll) * per_block_)),
       side_by_side_(input.frames() > 0 && input.SeeksExactly()) {}
 
 template <typename Sample>
 std::unique_ptr<Chunk<Sample>> ChunkReader<Sample>::Start() {
-  if (done_ || (!side_by_side_ && !filling_.empty())) return nullptr;
-  for (const Filling& filling : filling_) {
-    if (filling.start + filling.capacity > input_.frames()) return nullptr;
+  // Side by side, only the chunk started last can reach the end of the input.
+  if (done_ || (!filling_.empty() && (!side_by_side_ || MayBeLast(filling_.back())))) {
+    return nullptr;
   }
   auto chunk = std::make_unique<Chunk<Sample>>();
   chunk->index = index_++;
@@ -59,6 +58,11 @@ std::unique_ptr<Chunk<Sample>> ChunkReader<Sample>::Start() {
   }
   filling_.push_back(filling);
   return chunk;
+}
+
+template <typename Sample>
+bool ChunkReader<Sample>::MayBeLast(const Filling& filling) const {
+  return filling.start + filling.capacity > input_.frames();
 }
 
 template <typename Sample>

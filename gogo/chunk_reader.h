@@ -50,13 +50,8 @@ struct Chunk {
 };
 
 // Where the encoder resamples, a chunk must start where an input sample falls on a frame
-// boundary of the output: every `frames` frames, `samples` input samples.
-struct Alignment {
-  int64_t frames = 1;
-  int64_t samples = 0;
-};
-
-Alignment AlignmentFor(int in_rate, int out_rate, int frame_samples);
+// boundary of the output: every so many output frames.
+int64_t AlignedFrames(int in_rate, int out_rate, int frame_samples);
 
 // Cuts the input into chunks and reads them, never further ahead than the chunks started. A
 // chunk is handed to a thread as soon as it is started and filled while that thread encodes
@@ -74,7 +69,6 @@ class ChunkReader {
   // Reads every started chunk to its end. False on a read error (then `error` is set).
   bool Fill(std::string* error);
 
-  bool side_by_side() const { return side_by_side_; }
   // True once the last chunk is read.
   bool done() const { return done_; }
 
@@ -88,6 +82,8 @@ class ChunkReader {
     int64_t filled;
   };
 
+  // True where the input, as long as it says it is, ends within what is read for `filling`.
+  bool MayBeLast(const Filling& filling) const;
   int64_t RoundUp(int64_t frames) const;
   // The input frame where `frame` of the output starts; exact on chunk boundaries.
   int64_t InputAt(int64_t frame, bool round_up) const;

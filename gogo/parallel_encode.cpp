@@ -229,9 +229,9 @@ ParallelOutcome Run(const ParallelEncoding& job, const volatile std::sig_atomic_
 }  // namespace
 
 bool SuitsParallelEncoding(const AudioInput& input, const Mp3Encoder& first) {
-  const Alignment alignment =
-      AlignmentFor(input.sample_rate(), first.output_rate(), first.frame_samples());
-  if (alignment.frames * first.frame_samples() > kLongestAlignment * kBlockSamples) return false;
+  const int64_t aligned =
+      AlignedFrames(input.sample_rate(), first.output_rate(), first.frame_samples());
+  if (aligned * first.frame_samples() > kLongestAlignment * kBlockSamples) return false;
   const int64_t output_frames = input.frames() * first.output_rate() / input.sample_rate();
   return input.frames() <= 0 || output_frames >= 2 * int64_t(kShortestChunk) * kBlockSamples;
 }
