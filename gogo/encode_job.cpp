@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "audio_input.h"
@@ -157,6 +159,19 @@ int ThreadCount(const Options& options) {
   return std::max(1, CPU_COUNT(&cores));
 }
 
+// Puts the info frame over the placeholder that the stream starts with, right after the ID3v2
+// tag, and the file under its name: the last step on one thread and on several.
+bool PlaceInfoFrameAndCommit(const Mp3Encoder& encoder, std::span<const unsigned char> info_frame,
+                             OutputFile& output) {
+  std::string error;
+  const off_t first_frame = static_cast<off_t>(encoder.Id3v2Tag().size());
+  if (!output.WriteAt(first_frame, info_frame, &error) || !output.Commit(&error)) {
+    Report(error);
+    return false;
+  }
+  return true;
+}
+
 // kNotJoined leaves the output unfinished, for a run on one thread.
 ParallelOutcome EncodeOnThreads(const Options& options, AudioInput& input, Mp3Encoder& encoder,
                                 const EncoderSettings& settings, OutputFile& output, int threads,
@@ -166,19 +181,17 @@ ParallelOutcome EncodeOnThreads(const Options& options, AudioInput& input, Mp3En
       input, encoder, settings, output, threads, options.input, [&progress](int64_t done) {
         progress.Update(done);
       }};
+  std::vector<unsigned char> info_frame;
   std::string error;
-  const ParallelOutcome outcome = EncodeInParallel(job, stop_requested, &error);
+  const ParallelOutcome outcome = EncodeInParallel(job, stop_requested, &info_frame, &error);
   progress.End();
   if (outcome == ParallelOutcome::kFailed) Report(error);
   if (outcome != ParallelOutcome::kDone) return outcome;
-  if (!output.Commit(&error)) {
-    Report(error);
-    return ParallelOutcome::kFailed;
-  }
-  return ParallelOutcome::kDone;
+  return PlaceInfoFrameAndCommit(encoder, info_frame, output) ? ParallelOutcome::kDone
+                                                              : ParallelOutcome::kFailed;
 }
 
-// Flushes the encoder and puts the final info frame over its placeholder after the ID3v2 tag.
+// Flushes the encoder; the library's info frame is then final.
 bool Finish(Mp3Encoder& encoder, OutputFile& output) {
   std::string error;
   auto bytes = encoder.Flush();
@@ -186,14 +199,11 @@ bool Finish(Mp3Encoder& encoder, OutputFile& output) {
     Report("der MP3-Kodierer ist am Ende gescheitert");
     return false;
   }
-  const std::vector<unsigned char> lametag = encoder.LametagFrame();
-  const off_t first_frame = static_cast<off_t>(encoder.Id3v2Tag().size());
-  if (!output.Write(*bytes, &error) || !output.WriteAt(first_frame, lametag, &error) ||
-      !output.Commit(&error)) {
+  if (!output.Write(*bytes, &error)) {
     Report(error);
     return false;
   }
-  return true;
+  return PlaceInfoFrameAndCommit(encoder, encoder.LametagFrame(), output);
 }
 
 // Makes the new name durable before the input goes, so a crash cannot lose both.
