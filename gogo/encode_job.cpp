@@ -175,7 +175,8 @@ bool PlaceInfoFrameAndCommit(const Mp3Encoder& encoder, std::span<const unsigned
 // kNotJoined leaves the output unfinished, for a run on one thread.
 ParallelOutcome EncodeOnThreads(const Options& options, AudioInput& input, Mp3Encoder& encoder,
                                 const EncoderSettings& settings, OutputFile& output, int threads,
-                                const volatile std::sig_atomic_t& stop_requested) {
+                                const volatile std::sig_atomic_t& stop_requested,
+                                const ThreadedEncoding& threaded) {
   Progress progress(input.frames());
   const ParallelEncoding job{
       input, encoder, settings, output, threads, options.input, [&progress](int64_t done) {
@@ -183,7 +184,7 @@ ParallelOutcome EncodeOnThreads(const Options& options, AudioInput& input, Mp3En
       }};
   std::vector<unsigned char> info_frame;
   std::string error;
-  const ParallelOutcome outcome = EncodeInParallel(job, stop_requested, &info_frame, &error);
+  const ParallelOutcome outcome = threaded(job, stop_requested, &info_frame, &error);
   progress.End();
   if (outcome == ParallelOutcome::kFailed) Report(error);
   if (outcome != ParallelOutcome::kDone) return outcome;
@@ -220,7 +221,8 @@ bool DeleteInput(const std::string& input, const std::string& output) {
 }
 
 Outcome Encode(const Options& options, int input_descriptor, const struct stat& input_status,
-               const volatile std::sig_atomic_t& stop_requested, OutputFile::Strategy strategy) {
+               const volatile std::sig_atomic_t& stop_requested, OutputFile::Strategy strategy,
+               const ThreadedEncoding& threaded) {
   std::string error;
   std::unique_ptr<AudioInput> input = AudioInput::FromDescriptor(input_descriptor, &error);
   if (!input) {
@@ -248,8 +250,8 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
   const int threads = ThreadCount(options);
   bool one_thread = threads == 1 || !SuitsParallelEncoding(*input, *encoder);
   if (!one_thread) {
-    switch (
-        EncodeOnThreads(options, *input, *encoder, settings, *output, threads, stop_requested)) {
+    switch (EncodeOnThreads(options, *input, *encoder, settings, *output, threads, stop_requested,
+                            threaded)) {
       case ParallelOutcome::kDone:
         break;
       case ParallelOutcome::kFailed:
@@ -281,11 +283,12 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
 }  // namespace
 
 Outcome RunEncoding(const Options& options, const volatile std::sig_atomic_t& stop_requested,
-                    OutputFile::Strategy strategy) {
+                    OutputFile::Strategy strategy, const ThreadedEncoding& threaded) {
   struct stat input_status {};
   const int descriptor = OpenInput(options.input, input_status);
   if (descriptor < 0) return Outcome::kFailed;
-  const Outcome outcome = Encode(options, descriptor, input_status, stop_requested, strategy);
+  const Outcome outcome =
+      Encode(options, descriptor, input_status, stop_requested, strategy, threaded);
   close(descriptor);
   return outcome;
 }
