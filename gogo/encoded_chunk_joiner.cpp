@@ -41,12 +41,16 @@ bool EncodedChunkJoiner::Take(EncodedChunk& chunk, std::string* error) {
   return true;
 }
 
-std::vector<unsigned char> EncodedChunkJoiner::InfoFrame() {
-  if (info_frame_.empty() || info_frame_.size() != placeholder_size_) return {};
+bool EncodedChunkJoiner::InfoFrame(std::vector<unsigned char>* frame) {
   const StreamFacts facts{joiner_.frames(), &joiner_.frame_starts(), audio_bytes_, padding_,
                           music_crc_};
-  if (!RewriteInfoFrame(info_frame_, facts)) return {};
-  return std::move(info_frame_);
+  if (!info_frame_.empty() &&
+      (info_frame_.size() != placeholder_size_ || !RewriteInfoFrame(info_frame_, facts))) {
+    not_joined_ = true;
+    return false;
+  }
+  *frame = std::move(info_frame_);
+  return true;
 }
 
 bool EncodedChunkJoiner::Write(std::span<const unsigned char> bytes) {

@@ -37,8 +37,10 @@ class EncodedChunkJoiner {
   bool not_joined() const { return not_joined_; }
 
   // After the last chunk: the info frame for the joined stream, to go over the placeholder the
-  // stream starts with; empty where the library writes none.
-  std::vector<unsigned char> InfoFrame();
+  // stream starts with; empty where the library writes none. A frame that does not describe
+  // the joined stream is never given: where the library's frame cannot be rewritten for it,
+  // false, and not_joined() is true.
+  bool InfoFrame(std::vector<unsigned char>* frame);
 
  private:
   // Frames come in pieces of a few hundred bytes; they reach the file in larger writes.

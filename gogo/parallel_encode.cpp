@@ -66,8 +66,7 @@ class ParallelRun {
     }
     StopThreads();
     if (stop_requested) return ParallelOutcome::kStopped;
-    *info_frame = joiner_.InfoFrame();
-    return ParallelOutcome::kDone;
+    return joiner_.InfoFrame(info_frame) ? ParallelOutcome::kDone : ParallelOutcome::kNotJoined;
   }
 
  private:

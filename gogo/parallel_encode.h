@@ -39,7 +39,8 @@ enum class ParallelOutcome {
   kFailed,
   kStopped,
   // Some chunk's frames found no place in the stream (too little reservoir and no higher
-  // bitrate left), or no thread could be started. The output holds nothing usable; the input
+  // bitrate left), the info frame could not be rewritten for the joined stream, or no thread
+  // could be started. The output holds nothing usable; the input
   // must be encoded on one thread.
   kNotJoined,
 };

@@ -51,6 +51,21 @@ std::vector<EncodedChunk> Chunks(int first_data, int second_reach_back) {
   return {first, second};
 }
 
+// The first chunk's stream starts with a placeholder for `info_frame`.
+std::vector<EncodedChunk> WithInfoFrame(std::vector<EncodedChunk> chunks,
+                                        std::vector<unsigned char> info_frame) {
+  chunks[0].placeholder = std::vector<unsigned char>(info_frame.size(), 0);
+  chunks[0].info_frame = std::move(info_frame);
+  return chunks;
+}
+
+// A whole frame that holds no info tag.
+std::vector<unsigned char> PlainFrame() {
+  std::vector<unsigned char> bytes = Frame(0, 0).head;
+  bytes.resize(kArea + bytes.size(), 0);
+  return bytes;
+}
+
 void WriteTone(const QString& path, double seconds) {
   SF_INFO info{};
   info.channels = 2;
@@ -84,6 +99,8 @@ TEST(GogoChunkJoiner, AFileWhoseChunksCannotBeJoinedIsEncodedOnOneThread) {
        true},
       {"no frame near the boundary fits what the first chunk left, even at the top bitrate",
        Chunks(kArea, 100), false},
+      {"the first chunk's info frame cannot be made to tell the joined stream",
+       WithInfoFrame(Chunks(kArea - 40, 100), PlainFrame()), false},
   };
   QTemporaryDir folder;
   const QString input = folder.filePath(QStringLiteral("in.wav"));
@@ -112,8 +129,7 @@ TEST(GogoChunkJoiner, AFileWhoseChunksCannotBeJoinedIsEncodedOnOneThread) {
           return joiner.not_joined() ? ParallelOutcome::kNotJoined : ParallelOutcome::kFailed;
         }
       }
-      *info_frame = joiner.InfoFrame();
-      return ParallelOutcome::kDone;
+      return joiner.InfoFrame(info_frame) ? ParallelOutcome::kDone : ParallelOutcome::kNotJoined;
     };
     options.threads = 2;
     options.output = QFile::encodeName(folder.filePath(QStringLiteral("j2.mp3"))).toStdString();
