@@ -8,12 +8,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "audio_input.h"
 #include "mp3_encoder.h"
 #include "parallel_encode.h"
+#include "system_reason.h"
 #include "tags.h"
 
 namespace gogo {
@@ -65,7 +65,7 @@ int OpenInput(const std::string& path, struct stat& status) {
   const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) {
     Report(Quoted(path) +
-           (errno == ENOENT ? ": Datei nicht gefunden" : std::string(": ") + std::strerror(errno)));
+           (errno == ENOENT ? ": Datei nicht gefunden" : ": " + SystemReason(errno)));
     return -1;
   }
   fstat(descriptor, &status);
@@ -205,7 +205,7 @@ bool DeleteInput(const std::string& input, const std::string& output) {
   }
   if (unlink(input.c_str()) == 0) return true;
   Report(Quoted(output) + " ist fertig, aber die Eingabe " + Quoted(input) +
-         " lässt sich nicht löschen: " + std::strerror(errno));
+         " lässt sich nicht löschen: " + SystemReason(errno));
   return false;
 }
 

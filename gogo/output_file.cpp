@@ -6,14 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <random>
+
+#include "system_reason.h"
 
 namespace gogo {
 namespace {
 
 std::string ErrorText(const std::string& what, int error_number) {
-  return what + ": " + std::strerror(error_number);
+  return what + ": " + SystemReason(error_number);
 }
 
 std::string NameOf(const std::string& path) {

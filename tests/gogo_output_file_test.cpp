@@ -80,6 +80,7 @@ TEST_P(GogoOutputFile, MissingFolderOrAFolderInTheWayIsAnError) {
   std::string error;
   EXPECT_EQ(gogo::OutputFile::Create(Target("missing/out.mp3"), GetParam(), &error), nullptr);
   EXPECT_NE(error.find("missing"), std::string::npos);
+  EXPECT_NE(error.find("nicht gefunden"), std::string::npos) << error;
 
   ASSERT_TRUE(QDir(folder_.path()).mkdir(QStringLiteral("taken.mp3")));
   auto file = gogo::OutputFile::Create(Target("taken.mp3"), GetParam(), &error);

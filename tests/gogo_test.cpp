@@ -426,6 +426,9 @@ TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
       // Opening a pipe without a writer once blocked for good.
       {"pipe.wav", [](const QString& p) { ::mkfifo(QFile::encodeName(p).constData(), 0600); },
        "keine gewöhnliche Datei"},
+      // The system's reason comes in German too.
+      {"loop.wav", [](const QString& p) { QFile::link(p, p); },
+       "zu viele symbolische Verknüpfungen"},
       {"empty.wav", [](const QString& p) { WriteText(p, {}); }, "keine lesbare Audiodatei"},
       {"text.wav", [](const QString& p) { WriteText(p, "Dies ist kein Klang.\n"); },
        "keine lesbare Audiodatei"},
