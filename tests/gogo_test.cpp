@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cmath>
 #include <csignal>
@@ -344,6 +345,70 @@ TEST_F(GogoTest, AnExistingOutputIsReplacedWhole) {
   ASSERT_EQ(RunGogo({Path(QStringLiteral("old.wav"))}, folder()).exit_code, 0);
   EXPECT_NEAR(double(DecodedFrames(output)), 1.5 * 44100, kFrameSamples);
   EXPECT_EQ(Entries(folder()), (QStringList{QStringLiteral("old.mp3"), QStringLiteral("old.wav")}));
+}
+
+// A folder of the kind USB sticks and network shares give: mounted through FUSE (bindfs), with
+// no unnamed temporary files. Unmounted again on destruction.
+class FuseFolder {
+ public:
+  explicit FuseFolder(const QString& below) : path_(below + QStringLiteral("/fuse")) {
+    const QString bindfs = QStandardPaths::findExecutable(QStringLiteral("bindfs"));
+    if (bindfs.isEmpty() || !QFileInfo::exists(QStringLiteral("/dev/fuse"))) {
+      unavailable_ = "bindfs or /dev/fuse is missing";
+      return;
+    }
+    const QString source = below + QStringLiteral("/fuse-source");
+    QDir().mkpath(source);
+    QDir().mkpath(path_);
+    if (QProcess::execute(bindfs, {QStringLiteral("--no-allow-other"), source, path_}) != 0)
+      unavailable_ = "bindfs cannot mount here";
+  }
+  ~FuseFolder() {
+    if (unavailable_ != nullptr) return;
+    for (const char* unmount : {"fusermount3", "fusermount"}) {
+      const QString program = QStandardPaths::findExecutable(QString::fromLatin1(unmount));
+      if (!program.isEmpty() && QProcess::execute(program, {QStringLiteral("-u"), path_}) == 0)
+        return;
+    }
+  }
+  const char* unavailable() const { return unavailable_; }
+  const QString& path() const { return path_; }
+
+ private:
+  QString path_;
+  const char* unavailable_ = nullptr;
+};
+
+struct LongNameCase {
+  bool fuse;
+  int name_bytes;  // the MP3's name, as long as the input's
+  bool replaces;   // an older MP3 of that name is there
+};
+
+// The hidden temporary name beside the output once grew past the longest name a folder takes.
+TEST_F(GogoTest, LongNamesAreEncodedAndReplacedInEveryKindOfFolder) {
+  const LongNameCase cases[] = {{false, 250, true}, {true, 248, false}, {true, 250, true}};
+  const FuseFolder fuse(folder());
+  for (const LongNameCase& c : cases) {
+    if (c.fuse && fuse.unavailable() != nullptr) continue;
+    SCOPED_TRACE(std::to_string(c.name_bytes) + (c.fuse ? " bytes, FUSE" : " bytes"));
+    QTemporaryDir local;
+    const QString case_folder = c.fuse ? fuse.path() : local.path();
+    const QString base =
+        case_folder + QLatin1Char('/') + QString(c.name_bytes - 4, QLatin1Char('l'));
+    const QString input = base + QStringLiteral(".wav");
+    const QString output = base + QStringLiteral(".mp3");
+    WriteTone(input, {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.3});
+    if (c.replaces) WriteText(output, "ID3\x03");
+    const GogoRun run = RunGogo({input}, case_folder);
+    EXPECT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+    EXPECT_GT(DecodedFrames(output), 0);
+    EXPECT_EQ(Entries(case_folder).size(), 2);  // nothing hidden left behind
+    QFile::remove(input);
+    QFile::remove(output);
+  }
+  if (fuse.unavailable() != nullptr)
+    GTEST_SKIP() << "FUSE folders not checked: " << fuse.unavailable();
 }
 
 // A bare word among the options once made gogo read it as the input and write the MP3 over
