@@ -1,6 +1,7 @@
 #include "audio_input.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace gogo {
 namespace {
@@ -35,6 +36,11 @@ sf_count_t MemoryWrite(const void*, sf_count_t, void*) { return 0; }
 sf_count_t MemoryTell(void* user) { return StreamOf(user).position; }
 
 SF_VIRTUAL_IO kMemoryIo = {MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
+
+// Float files hold whatever their writer put there. A sample that is no number (NaN, infinity)
+// is silence; finite ones are held within a thousand times full scale, far beyond any real
+// over and well inside what the encoder library takes (it fails from about 1e5 on).
+constexpr float kLoudest = 1000.0f;
 
 }  // namespace
 
@@ -94,7 +100,11 @@ int64_t AudioInput::ReadShorts(short* buffer, int64_t frames) {
 
 int64_t AudioInput::ReadFloats(float* buffer, int64_t frames) {
   const sf_count_t read = sf_readf_float(file_, buffer, frames);
-  return read == 0 && sf_error(file_) != SF_ERR_NO_ERROR ? -1 : read;
+  if (read == 0 && sf_error(file_) != SF_ERR_NO_ERROR) return -1;
+  for (float& sample : std::span(buffer, size_t(read) * size_t(info_.channels))) {
+    sample = std::isfinite(sample) ? std::clamp(sample, -kLoudest, kLoudest) : 0.0f;
+  }
+  return read;
 }
 
 bool AudioInput::Rewind() { return SeekTo(0); }

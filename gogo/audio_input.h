@@ -38,7 +38,8 @@ class AudioInput {
   SNDFILE* handle() const { return file_; }
 
   // Each reads up to `frames` frames into `buffer` (channels() values per frame) and returns
-  // how many were read: 0 at the end, -1 on a read error.
+  // how many were read: 0 at the end, -1 on a read error. Floats come as numbers the encoder
+  // takes: silence for NaN and infinities, and no louder than a thousand times full scale.
   int64_t ReadShorts(short* buffer, int64_t frames);
   int64_t ReadFloats(float* buffer, int64_t frames);
   std::string LastError() const;

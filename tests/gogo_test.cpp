@@ -727,7 +727,25 @@ struct ThreadCase {
   int stream_rate;  // 0: the input's
   bool exact;       // false where the frame is too small to hold the info frame
   int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;  // FLAC is read one chunk after another
+  bool spoiled = false;                           // holds samples a broken export leaves
 };
+
+// Puts what broken exports leave into a float file, one kind in each chunk: a stretch of NaNs,
+// of infinities of either sign and of absurdly loud samples. The encoder library aborts on
+// each of them.
+void SpoilSamples(const QString& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_RDWR, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  const float kinds[] = {NAN, INFINITY, -INFINITY, 1e20f};
+  std::vector<float> stretch(size_t(2000 * info.channels));
+  for (int k = 0; k < 4; ++k) {
+    for (size_t i = 0; i < stretch.size(); ++i) stretch[i] = (i / 7 % 2 != 0 ? 1 : -1) * kinds[k];
+    ASSERT_EQ(sf_seek(file, k * kChunkSamples + 1000, SEEK_SET), k * kChunkSamples + 1000);
+    ASSERT_EQ(sf_writef_float(file, stretch.data(), 2000), 2000);
+  }
+  sf_close(file);
+}
 
 TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
   const ThreadCase cases[] = {
@@ -749,6 +767,7 @@ TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
       {2, 44100, 128, 2 * kChunkSamples + kTakesTheRest, 0, true,
        SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
       {1, 48000, 320, 3 * kChunkSamples + 1, 0, true, SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+      {2, 44100, 128, 4 * kChunkSamples + 100, 0, true, SF_FORMAT_WAV | SF_FORMAT_FLOAT, true},
   };
   for (const ThreadCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.sample_rate) +
@@ -758,6 +777,7 @@ TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
     const Tone tone{c.channels, c.sample_rate, c.format,
                     double(c.frames) / c.sample_rate + 0.1 / c.sample_rate};
     WriteTone(input, tone);
+    if (c.spoiled) SpoilSamples(input);
     sf_count_t decoded[2] = {};
     for (int threads : {1, 6}) {
       const QString output = Path(QStringLiteral("j%1.mp3").arg(threads));
