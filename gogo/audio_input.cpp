@@ -42,6 +42,12 @@ SF_VIRTUAL_IO kMemoryIo = {MemoryLength, MemorySeek, MemoryRead, MemoryWrite, Me
 // over and well inside what the encoder library takes (it fails from about 1e5 on).
 constexpr float kLoudest = 1000.0f;
 
+// Rates the encoder resamples from at a useful speed. Below, each input sample becomes
+// thousands of output samples (a header that says 1 Hz would take hours); above, no
+// recording is made.
+constexpr int kLowestRate = 1000;
+constexpr int kHighestRate = 768000;
+
 }  // namespace
 
 AudioInput::~AudioInput() {
@@ -73,8 +79,10 @@ std::unique_ptr<AudioInput> AudioInput::Check(std::unique_ptr<AudioInput> input,
              " Kanäle; kodiert werden nur Mono und Stereo";
     return nullptr;
   }
-  if (input->info_.samplerate <= 0) {
-    *error = "hat keine gültige Abtastrate";
+  if (input->info_.samplerate < kLowestRate || input->info_.samplerate > kHighestRate) {
+    *error = "hat eine Abtastrate von " + std::to_string(input->info_.samplerate) +
+             " Hz; kodiert werden Abtastraten von " + std::to_string(kLowestRate) + " bis " +
+             std::to_string(kHighestRate) + " Hz";
     return nullptr;
   }
   return input;

@@ -18,7 +18,7 @@ constexpr std::string_view kUsage =
     R"(Aufruf: gogo [OPTIONEN] EINGABE [AUSGABE]
 
 Kodiert eine Audiodatei (WAVE, AIFF, FLAC und alles, was libsndfile liest; Mono oder
-Stereo, beliebige Abtastrate) als MP3. Titel, Interpret, Album, Datum, Kommentar,
+Stereo, Abtastrate 1 bis 768 kHz) als MP3. Titel, Interpret, Album, Datum, Kommentar,
 Titelnummer und Genre der Eingabe werden als ID3v2-Tags übernommen.
 
 Optionen (vor der Eingabe, in beliebiger Reihenfolge):

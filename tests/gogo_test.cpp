@@ -508,6 +508,12 @@ TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
          WriteTone(p, {6, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.2});
        },
        "6 Kanäle"},
+      // A header that claims 1 Hz once kept gogo resampling for hours.
+      {"one-hertz.wav",
+       [](const QString& p) {
+         WriteTone(p, {1, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3000});
+       },
+       "Abtastrate von 1 Hz"},
       {"three.wav",
        [](const QString& p) {
          WriteTone(p, {3, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.2});
