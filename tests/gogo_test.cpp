@@ -478,6 +478,14 @@ TEST_F(GogoTest, TagsOfTheInputArriveAsId3v2Frames) {
               kFrameSamples);
 }
 
+// Writes `size` into the header of a WAVE file as the length of its data chunk.
+void SetDataSize(const QString& path, quint32 size) {
+  QByteArray bytes = ReadBytes(path);
+  const qsizetype at = bytes.indexOf("data") + 4;
+  for (int i = 0; i < 4; ++i) bytes[at + i] = char(size >> (8 * i));
+  WriteText(path, bytes);
+}
+
 struct BadInputCase {
   const char* name;
   std::function<void(const QString&)> make;
@@ -503,6 +511,24 @@ TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
          WriteText(p, ReadBytes(p).left(30));
        },
        "keine lesbare Audiodatei"},
+      // A recorder that crashed leaves the audio after a data chunk that claims less, or none.
+      {"unfinished.wav",
+       [](const QString& p) {
+         WriteTone(p, {});
+         SetDataSize(p, 0);
+       },
+       "mehr Audiodaten, als ihr Kopf angibt"},
+      {"cut-short.wav",
+       [](const QString& p) {
+         WriteTone(p, {});
+         SetDataSize(p, 4 * 44100);
+       },
+       "mehr Audiodaten, als ihr Kopf angibt"},
+      {"no-samples.wav",
+       [](const QString& p) {
+         WriteTone(p, {2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0});
+       },
+       "keine Audiodaten"},
       {"surround.wav",
        [](const QString& p) {
          WriteTone(p, {6, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.2});
