@@ -196,12 +196,28 @@ bool Finish(Mp3Encoder& encoder, OutputFile& output) {
   return true;
 }
 
-// Makes the new name durable before the input goes, so a crash cannot lose both.
-bool DeleteInput(const std::string& input, const std::string& output) {
+// True while `path` still leads to the file that was opened as `read`, unchanged since: a new
+// take saved under that name meanwhile, over it or into it, is another file.
+bool IsTheFileRead(const std::string& path, const struct stat& read) {
+  struct stat now {};
+  return stat(path.c_str(), &now) == 0 && now.st_dev == read.st_dev && now.st_ino == read.st_ino &&
+         now.st_size == read.st_size && now.st_mtim.tv_sec == read.st_mtim.tv_sec &&
+         now.st_mtim.tv_nsec == read.st_mtim.tv_nsec;
+}
+
+// Makes the new name durable before the input goes, so a crash cannot lose both. Only the
+// very file that was read goes.
+bool DeleteInput(const std::string& input, const struct stat& input_status,
+                 const std::string& output) {
   const int folder = open(FolderOf(output).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
     fsync(folder);
     close(folder);
+  }
+  if (!IsTheFileRead(input, input_status)) {
+    Report(Quoted(output) + " ist fertig, aber unter dem Namen " + Quoted(input) +
+           " liegt inzwischen eine andere oder geänderte Datei; sie wird nicht gelöscht");
+    return false;
   }
   if (unlink(input.c_str()) == 0) return true;
   Report(Quoted(output) + " ist fertig, aber die Eingabe " + Quoted(input) +
@@ -264,7 +280,9 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
     if (outcome != Outcome::kDone) return outcome;
     if (!Finish(*encoder, *output)) return Outcome::kFailed;
   }
-  if (options.delete_input && !DeleteInput(options.input, output_path)) return Outcome::kFailed;
+  if (options.delete_input && !DeleteInput(options.input, input_status, output_path)) {
+    return Outcome::kFailed;
+  }
   return Outcome::kDone;
 }
 

@@ -438,6 +438,16 @@ TEST_F(GogoTest, AnExistingFileThatHoldsNoMp3IsNeverReplaced) {
     EXPECT_EQ(ReadBytes(Path(name)), bytes[name]) << name.toStdString();
 }
 
+// Counts the bytes a process has written, from /proc: a sign that encoding is under way.
+qint64 BytesWritten(qint64 pid) {
+  QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+  if (!io.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : io.readAll().split('\n')) {
+    if (line.startsWith("wchar:")) return line.mid(6).trimmed().toLongLong();
+  }
+  return -1;
+}
+
 TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
   const QString input = Path(QStringLiteral("gone.wav"));
   WriteTone(input, {});
@@ -453,6 +463,35 @@ TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
       folder());
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(ReadBytes(kept), before);
+
+  // A new take saved under the input's name while gogo encodes is not the file gogo read.
+  for (const bool in_place : {false, true}) {
+    SCOPED_TRACE(in_place ? "written into the input" : "saved over its name");
+    const QString take = Path(QStringLiteral("take.wav"));
+    WriteTone(take, {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 120}, {}, true);
+    QProcess process;
+    process.start(GogoPath(), {QStringLiteral("-delete"), take});
+    ASSERT_TRUE(
+        test_support::WaitUntil([&] { return BytesWritten(process.processId()) > 10000; }, 20000));
+    ::kill(pid_t(process.processId()), SIGSTOP);
+    const QString new_take = Path(QStringLiteral("new take.wav"));
+    WriteTone(new_take, {});
+    const QByteArray saved = ReadBytes(new_take);
+    if (in_place) {
+      WriteText(take, saved);
+      QFile::remove(new_take);
+    } else {
+      ASSERT_EQ(
+          ::rename(QFile::encodeName(new_take).constData(), QFile::encodeName(take).constData()),
+          0);
+    }
+    ::kill(pid_t(process.processId()), SIGCONT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError())
+                    .contains(QStringLiteral("nicht gelöscht")));
+    EXPECT_EQ(ReadBytes(take), saved);
+  }
 }
 
 TEST_F(GogoTest, TagsOfTheInputArriveAsId3v2Frames) {
@@ -610,16 +649,6 @@ TEST_F(GogoTest, UsageErrorsExitWithTwoAndWriteNothing) {
     EXPECT_EQ(run.error_output.count(QLatin1Char('\n')), 1) << run.error_output.toStdString();
     EXPECT_EQ(Entries(folder()), QStringList{QStringLiteral("ok.wav")});
   }
-}
-
-// Counts the bytes a process has written, from /proc: a sign that encoding is under way.
-qint64 BytesWritten(qint64 pid) {
-  QFile io(QStringLiteral("/proc/%1/io").arg(pid));
-  if (!io.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : io.readAll().split('\n')) {
-    if (line.startsWith("wchar:")) return line.mid(6).trimmed().toLongLong();
-  }
-  return -1;
 }
 
 class GogoStopTest : public GogoTest, public ::testing::WithParamInterface<int> {};
