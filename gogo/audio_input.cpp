@@ -53,6 +53,23 @@ constexpr float kLoudest = 1000.0f;
 constexpr int kLowestRate = 1000;
 constexpr int kHighestRate = 768000;
 
+// libsndfile's reason for a failure, in German. Its first codes are public and stable; the
+// rest keep their number.
+std::string LibraryReason(int code) {
+  switch (code) {
+    case SF_ERR_UNRECOGNISED_FORMAT:
+      return "unbekanntes Format";
+    case SF_ERR_SYSTEM:
+      return "das System verweigert den Zugriff";
+    case SF_ERR_MALFORMED_FILE:
+      return "die Datei ist fehlerhaft aufgebaut";
+    case SF_ERR_UNSUPPORTED_ENCODING:
+      return "diese Kodierung wird nicht unterstützt";
+    default:
+      return "Fehler Nr. " + std::to_string(code) + " der Audiobibliothek";
+  }
+}
+
 // Containers of chunks (WAVE, AIFF) where a writer that never finished leaves the audio
 // after a data chunk that claims less, or nothing.
 bool ListsItsChunks(int format) {
@@ -104,7 +121,7 @@ std::unique_ptr<AudioInput> AudioInput::FromMemory(std::span<const unsigned char
 std::unique_ptr<AudioInput> AudioInput::Check(std::unique_ptr<AudioInput> input,
                                               std::string* error) {
   if (input->file_ == nullptr) {
-    *error = std::string("keine lesbare Audiodatei (") + sf_strerror(nullptr) + ")";
+    *error = "keine lesbare Audiodatei (" + LibraryReason(sf_error(nullptr)) + ")";
     return nullptr;
   }
   if (input->info_.channels < 1 || input->info_.channels > 2) {
@@ -221,6 +238,6 @@ bool AudioInput::SeeksExactly() const {
 
 bool AudioInput::SeekTo(int64_t frame) { return sf_seek(file_, frame, SEEK_SET) == frame; }
 
-std::string AudioInput::LastError() const { return sf_strerror(file_); }
+std::string AudioInput::LastError() const { return LibraryReason(sf_error(file_)); }
 
 }  // namespace gogo

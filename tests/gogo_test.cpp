@@ -541,7 +541,8 @@ TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
       // The system's reason comes in German too.
       {"loop.wav", [](const QString& p) { QFile::link(p, p); },
        "zu viele symbolische Verknüpfungen"},
-      {"empty.wav", [](const QString& p) { WriteText(p, {}); }, "keine lesbare Audiodatei"},
+      {"empty.wav", [](const QString& p) { WriteText(p, {}); },
+       "keine lesbare Audiodatei (unbekanntes Format)"},
       {"text.wav", [](const QString& p) { WriteText(p, "Dies ist kein Klang.\n"); },
        "keine lesbare Audiodatei"},
       {"truncated.wav",
