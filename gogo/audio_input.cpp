@@ -1,6 +1,12 @@
 #include "audio_input.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <string_view>
+#include <vector>
 
 namespace gogo {
 namespace {
@@ -36,6 +42,61 @@ sf_count_t MemoryTell(void* user) { return StreamOf(user).position; }
 
 SF_VIRTUAL_IO kMemoryIo = {MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
 
+// Float files hold whatever their writer put there. A sample that is no number (NaN, infinity)
+// is silence; finite ones are held within a thousand times full scale, far beyond any real
+// over and well inside what the encoder library takes (it fails from about 1e5 on).
+constexpr float kLoudest = 1000.0f;
+
+// Rates the encoder resamples from at a useful speed. Below, each input sample becomes
+// thousands of output samples (a header that says 1 Hz would take hours); above, no
+// recording is made.
+constexpr int kLowestRate = 1000;
+constexpr int kHighestRate = 768000;
+
+// libsndfile's reason for a failure, in German. Its first codes are public and stable; the
+// rest keep their number.
+std::string LibraryReason(int code) {
+  switch (code) {
+    case SF_ERR_UNRECOGNISED_FORMAT:
+      return "unbekanntes Format";
+    case SF_ERR_SYSTEM:
+      return "das System verweigert den Zugriff";
+    case SF_ERR_MALFORMED_FILE:
+      return "die Datei ist fehlerhaft aufgebaut";
+    case SF_ERR_UNSUPPORTED_ENCODING:
+      return "diese Kodierung wird nicht unterstützt";
+    default:
+      return "Fehler Nr. " + std::to_string(code) + " der Audiobibliothek";
+  }
+}
+
+// Containers of chunks (WAVE, AIFF) where a writer that never finished leaves the audio
+// after a data chunk that claims less, or nothing.
+bool ListsItsChunks(int format) {
+  const int container = format & SF_FORMAT_TYPEMASK;
+  return container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX || container == SF_FORMAT_AIFF;
+}
+
+// Where the chunks that the header parse found end: the container's own header, then each
+// chunk with its header and pad byte. The first chunk listed is the container itself.
+int64_t ChunksEnd(SNDFILE* file) {
+  int64_t end = 12;
+  bool container = true;
+  for (SF_CHUNK_ITERATOR* chunks = sf_get_chunk_iterator(file, nullptr); chunks != nullptr;
+       chunks = sf_next_chunk_iterator(chunks)) {
+    SF_CHUNK_INFO chunk{};
+    if (sf_get_chunk_size(chunks, &chunk) != SF_ERR_NO_ERROR) return -1;
+    if (!container) end += 8 + int64_t(chunk.datalen) + (chunk.datalen & 1);
+    container = false;
+  }
+  return end;
+}
+
+// How far after the chunks to look for audio (a few seconds of it), and the least that counts
+// as audio rather than a stray byte or two.
+constexpr size_t kTailLook = 1 << 20;
+constexpr int64_t kLeastAudio = 1024;
+
 }  // namespace
 
 AudioInput::~AudioInput() {
@@ -44,6 +105,7 @@ AudioInput::~AudioInput() {
 
 std::unique_ptr<AudioInput> AudioInput::FromDescriptor(int descriptor, std::string* error) {
   std::unique_ptr<AudioInput> input(new AudioInput);
+  input->descriptor_ = descriptor;
   input->file_ = sf_open_fd(descriptor, SFM_READ, &input->info_, SF_FALSE);
   return Check(std::move(input), error);
 }
@@ -59,7 +121,7 @@ std::unique_ptr<AudioInput> AudioInput::FromMemory(std::span<const unsigned char
 std::unique_ptr<AudioInput> AudioInput::Check(std::unique_ptr<AudioInput> input,
                                               std::string* error) {
   if (input->file_ == nullptr) {
-    *error = std::string("keine lesbare Audiodatei (") + sf_strerror(nullptr) + ")";
+    *error = "keine lesbare Audiodatei (" + LibraryReason(sf_error(nullptr)) + ")";
     return nullptr;
   }
   if (input->info_.channels < 1 || input->info_.channels > 2) {
@@ -67,11 +129,59 @@ std::unique_ptr<AudioInput> AudioInput::Check(std::unique_ptr<AudioInput> input,
              " Kanäle; kodiert werden nur Mono und Stereo";
     return nullptr;
   }
-  if (input->info_.samplerate <= 0) {
-    *error = "hat keine gültige Abtastrate";
+  if (input->info_.samplerate < kLowestRate || input->info_.samplerate > kHighestRate) {
+    *error = "hat eine Abtastrate von " + std::to_string(input->info_.samplerate) +
+             " Hz; kodiert werden Abtastraten von " + std::to_string(kLowestRate) + " bis " +
+             std::to_string(kHighestRate) + " Hz";
+    return nullptr;
+  }
+  if (ListsItsChunks(input->info_.format) && input->HoldsAudioAfterItsChunks()) {
+    *error =
+        "enthält mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene "
+        "Aufnahme?); sie wird nicht kodiert und bleibt, wie sie ist";
+    return nullptr;
+  }
+  if (input->info_.frames == 0) {
+    *error = "enthält keine Audiodaten";
     return nullptr;
   }
   return input;
+}
+
+// Bytes after the last chunk are audio, unless they are a few stray ones, zeros (padding) or
+// a tag that some programs append to the file (ID3v2, ID3v1).
+bool AudioInput::HoldsAudioAfterItsChunks() const {
+  SF_EMBED_FILE_INFO whole{};
+  const int64_t end = ChunksEnd(file_);
+  if (end < 0 || sf_command(file_, SFC_GET_EMBED_FILE_INFO, &whole, sizeof whole) != 0 ||
+      whole.length - end < kLeastAudio) {
+    return false;
+  }
+  std::vector<unsigned char> tail(std::min<size_t>(kTailLook, size_t(whole.length - end)));
+  tail.resize(ReadRaw(end, tail));
+  const std::string_view head(reinterpret_cast<const char*>(tail.data()),
+                              std::min<size_t>(3, tail.size()));
+  if (head == "ID3" || head == "TAG") return false;
+  return std::any_of(tail.begin(), tail.end(), [](unsigned char byte) { return byte != 0; });
+}
+
+size_t AudioInput::ReadRaw(int64_t offset, std::span<unsigned char> into) const {
+  if (descriptor_ < 0) {
+    const std::span<const unsigned char> bytes = memory_.bytes;
+    if (offset >= int64_t(bytes.size())) return 0;
+    const size_t count = std::min(into.size(), bytes.size() - size_t(offset));
+    std::copy_n(bytes.begin() + offset, count, into.begin());
+    return count;
+  }
+  size_t done = 0;
+  while (done < into.size()) {
+    const ssize_t count =
+        pread(descriptor_, into.data() + done, into.size() - done, off_t(offset) + off_t(done));
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    done += size_t(count);
+  }
+  return done;
 }
 
 bool AudioInput::prefers_float() const {
@@ -94,7 +204,11 @@ int64_t AudioInput::ReadShorts(short* buffer, int64_t frames) {
 
 int64_t AudioInput::ReadFloats(float* buffer, int64_t frames) {
   const sf_count_t read = sf_readf_float(file_, buffer, frames);
-  return read == 0 && sf_error(file_) != SF_ERR_NO_ERROR ? -1 : read;
+  if (read == 0 && sf_error(file_) != SF_ERR_NO_ERROR) return -1;
+  for (float& sample : std::span(buffer, size_t(read) * size_t(info_.channels))) {
+    sample = std::isfinite(sample) ? std::clamp(sample, -kLoudest, kLoudest) : 0.0f;
+  }
+  return read;
 }
 
 bool AudioInput::Rewind() { return SeekTo(0); }
@@ -124,6 +238,6 @@ bool AudioInput::SeeksExactly() const {
 
 bool AudioInput::SeekTo(int64_t frame) { return sf_seek(file_, frame, SEEK_SET) == frame; }
 
-std::string AudioInput::LastError() const { return sf_strerror(file_); }
+std::string AudioInput::LastError() const { return LibraryReason(sf_error(file_)); }
 
 }  // namespace gogo

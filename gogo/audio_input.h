@@ -16,7 +16,10 @@ struct MemoryStream {
 };
 
 // An audio file opened for reading through libsndfile: one or two channels, read in blocks of
-// interleaved frames, either as 16-bit integers or as floats in [-1, 1].
+// interleaved frames, either as 16-bit integers or as floats in [-1, 1]. A file is opened only
+// when it holds audio, all of it where its header says (a header that claims less than the
+// file holds is refused; one that claims more is read as far as the audio goes), at a rate
+// the encoder resamples from in reasonable time.
 class AudioInput {
  public:
   ~AudioInput();
@@ -38,7 +41,8 @@ class AudioInput {
   SNDFILE* handle() const { return file_; }
 
   // Each reads up to `frames` frames into `buffer` (channels() values per frame) and returns
-  // how many were read: 0 at the end, -1 on a read error.
+  // how many were read: 0 at the end, -1 on a read error. Floats come as numbers the encoder
+  // takes: silence for NaN and infinities, and no louder than a thousand times full scale.
   int64_t ReadShorts(short* buffer, int64_t frames);
   int64_t ReadFloats(float* buffer, int64_t frames);
   std::string LastError() const;
@@ -52,10 +56,14 @@ class AudioInput {
  private:
   AudioInput() = default;
   static std::unique_ptr<AudioInput> Check(std::unique_ptr<AudioInput> input, std::string* error);
+  bool HoldsAudioAfterItsChunks() const;
+  // Reads the file's own bytes, past libsndfile; returns how many were read.
+  size_t ReadRaw(int64_t offset, std::span<unsigned char> into) const;
 
   SNDFILE* file_ = nullptr;
   SF_INFO info_{};
   MemoryStream memory_;
+  int descriptor_ = -1;  // for an input in memory: -1
 };
 
 }  // namespace gogo

@@ -18,7 +18,7 @@ constexpr std::string_view kUsage =
     R"(Aufruf: gogo [OPTIONEN] EINGABE [AUSGABE]
 
 Kodiert eine Audiodatei (WAVE, AIFF, FLAC und alles, was libsndfile liest; Mono oder
-Stereo, beliebige Abtastrate) als MP3. Titel, Interpret, Album, Datum, Kommentar,
+Stereo, Abtastrate 1 bis 768 kHz) als MP3. Titel, Interpret, Album, Datum, Kommentar,
 Titelnummer und Genre der Eingabe werden als ID3v2-Tags übernommen.
 
 Optionen (vor der Eingabe, in beliebiger Reihenfolge):
@@ -27,7 +27,8 @@ Optionen (vor der Eingabe, in beliebiger Reihenfolge):
   -q N        Qualität 0 (beste, langsamste) bis 9 (schnellste)
   -nopsy      ohne psychoakustisches Modell: die schnellste Kodierung (wie -q 9)
   -j N        mit N Threads kodieren (1 bis 64); ohne -j einer je Prozessorkern
-  -delete     die Eingabe löschen, sobald die MP3-Datei fertig an ihrem Platz liegt
+  -delete     die Eingabe löschen, sobald die MP3-Datei fertig an ihrem Platz liegt: nur
+              die gelesene Datei, unverändert, nie eine, die inzwischen ihren Namen trägt
   -o ORDNER   die MP3-Datei in ORDNER schreiben
   --          Ende der Optionen (für Namen, die mit '-' beginnen)
   -h, --help  diese Hilfe
@@ -36,7 +37,9 @@ Ohne AUSGABE heißt die Ausgabe wie die Eingabe, mit ".mp3" statt ihrer Endung, 
 im ORDNER von -o oder neben der Eingabe. Eine vorhandene MP3-Datei dieses Namens wird
 ersetzt; eine andere Datei (etwa eine WAVE-Datei) und die Eingabe selbst nie. Leere
 Argumente werden übergangen. Die MP3-Datei erscheint erst, wenn sie vollständig ist: ein
-abgebrochener Lauf hinterlässt keine halbe Datei.
+abgebrochener Lauf hinterlässt keine halbe Datei. Eine Eingabe ohne Audiodaten oder mit
+mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene Aufnahme), wird nicht
+kodiert; Abtastwerte, die keine Zahl sind, werden zu Stille.
 
 Fortschritt in Prozent erscheint höchstens zehnmal in der Sekunde auf der
 Standardfehlerausgabe, wenn sie ein Terminal oder eine Pipe ist, nie in einer Datei.

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "audio_input.h"
 #include "mp3_encoder.h"
 #include "parallel_encode.h"
+#include "system_reason.h"
 #include "tags.h"
 
 namespace gogo {
@@ -67,7 +67,7 @@ int OpenInput(const std::string& path, struct stat& status) {
   const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) {
     Report(Quoted(path) +
-           (errno == ENOENT ? ": Datei nicht gefunden" : std::string(": ") + std::strerror(errno)));
+           (errno == ENOENT ? ": Datei nicht gefunden" : ": " + SystemReason(errno)));
     return -1;
   }
   fstat(descriptor, &status);
@@ -207,16 +207,32 @@ bool Finish(Mp3Encoder& encoder, OutputFile& output) {
   return PlaceInfoFrameAndCommit(encoder, encoder.LametagFrame(), output);
 }
 
-// Makes the new name durable before the input goes, so a crash cannot lose both.
-bool DeleteInput(const std::string& input, const std::string& output) {
+// True while `path` still leads to the file that was opened as `read`, unchanged since: a new
+// take saved under that name meanwhile, over it or into it, is another file.
+bool IsTheFileRead(const std::string& path, const struct stat& read) {
+  struct stat now {};
+  return stat(path.c_str(), &now) == 0 && now.st_dev == read.st_dev && now.st_ino == read.st_ino &&
+         now.st_size == read.st_size && now.st_mtim.tv_sec == read.st_mtim.tv_sec &&
+         now.st_mtim.tv_nsec == read.st_mtim.tv_nsec;
+}
+
+// Makes the new name durable before the input goes, so a crash cannot lose both. Only the
+// very file that was read goes.
+bool DeleteInput(const std::string& input, const struct stat& input_status,
+                 const std::string& output) {
   const int folder = open(FolderOf(output).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
     fsync(folder);
     close(folder);
   }
+  if (!IsTheFileRead(input, input_status)) {
+    Report(Quoted(output) + " ist fertig, aber unter dem Namen " + Quoted(input) +
+           " liegt inzwischen eine andere oder geänderte Datei; sie wird nicht gelöscht");
+    return false;
+  }
   if (unlink(input.c_str()) == 0) return true;
   Report(Quoted(output) + " ist fertig, aber die Eingabe " + Quoted(input) +
-         " lässt sich nicht löschen: " + std::strerror(errno));
+         " lässt sich nicht löschen: " + SystemReason(errno));
   return false;
 }
 
@@ -276,7 +292,9 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
     if (outcome != Outcome::kDone) return outcome;
     if (!Finish(*encoder, *output)) return Outcome::kFailed;
   }
-  if (options.delete_input && !DeleteInput(options.input, output_path)) return Outcome::kFailed;
+  if (options.delete_input && !DeleteInput(options.input, input_status, output_path)) {
+    return Outcome::kFailed;
+  }
   return Outcome::kDone;
 }
 

@@ -5,15 +5,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <climits>
 #include <random>
+
+#include "system_reason.h"
 
 namespace gogo {
 namespace {
 
 std::string ErrorText(const std::string& what, int error_number) {
-  return what + ": " + std::strerror(error_number);
+  return what + ": " + SystemReason(error_number);
 }
 
 std::string NameOf(const std::string& path) {
@@ -21,10 +24,20 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A hidden name beside the target that no other run picks.
-std::string HiddenTemplate(const std::string& path) {
-  std::string folder = FolderOf(path);
-  return folder + "/." + NameOf(path) + ".XXXXXX";
+// A hidden name beside `path` that ends in `suffix`. The target's own name is cut where the
+// whole would pass the folder's limit on name length, at the start of a character.
+std::string HiddenBeside(const std::string& path, const std::string& suffix) {
+  const std::string folder = FolderOf(path);
+  long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+  if (limit <= 0) limit = NAME_MAX;
+  std::string name = NameOf(path);
+  const size_t room = size_t(std::max<long>(0, limit - 1 - long(suffix.size())));
+  if (name.size() > room) {
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  return folder + "/." + name + suffix;
 }
 
 int OpenUnnamed(const std::string& path) {
@@ -59,7 +72,7 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& path, Strategy
     const int descriptor = OpenUnnamed(path);
     if (descriptor >= 0) return std::unique_ptr<OutputFile>(new OutputFile(path, descriptor, {}));
   }
-  std::string temporary = HiddenTemplate(path);
+  std::string temporary = HiddenBeside(path, ".XXXXXX");
   const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
   if (descriptor < 0) {
     *error = ErrorText("kann in \"" + FolderOf(path) + "\" nicht schreiben", errno);
@@ -120,8 +133,7 @@ bool OutputFile::LinkUnnamed(std::string* error) {
   // A file of that name exists: link under a hidden name, then rename over it in one step.
   std::mt19937 random(std::random_device{}());
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string hidden =
-        FolderOf(path_) + "/." + NameOf(path_) + "." + std::to_string(random() % 1000000000);
+    const std::string hidden = HiddenBeside(path_, "." + std::to_string(random() % 1000000000));
     if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, hidden.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       return RenameInto(hidden, error);
     }

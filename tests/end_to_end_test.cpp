@@ -104,6 +104,26 @@ TEST_F(EndToEndTest, DeleteWaveRemovesTheInputsOnceEncoded) {
   }
 }
 
+// A recorder that crashed leaves a data chunk that claims no audio; the recording after it was
+// once encoded as nothing and deleted.
+TEST_F(EndToEndTest, DeleteWaveKeepsAnUnfinishedRecordingAndReportsIt) {
+  QFile unfinished(Path(QStringLiteral("in/zwei zwei.wav")));
+  ASSERT_TRUE(unfinished.open(QIODevice::ReadWrite));
+  const QByteArray bytes = unfinished.readAll();
+  unfinished.seek(bytes.indexOf("data") + 4);
+  unfinished.write(QByteArray(4, '\0'));
+  unfinished.close();
+  Find<QCheckBox>(QStringLiteral("DeleteWave"))->setChecked(true);
+  RunToTheEnd();
+  EXPECT_FALSE(QFile::exists(Path(QStringLiteral("in/eins.wav"))));
+  EXPECT_FALSE(QFile::exists(Path(QStringLiteral("mp3/zwei zwei.mp3"))));
+  QFile kept(unfinished.fileName());
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll().mid(bytes.indexOf("data") + 8), bytes.mid(bytes.indexOf("data") + 8));
+  ASSERT_EQ(alerts.Ids(), QStringList({QStringLiteral("RunFailures")}));
+  EXPECT_EQ(alerts.shown[0].text, QStringLiteral("1 von 3 Dateien konnte nicht kodiert werden."));
+}
+
 TEST_F(EndToEndTest, AFileTheEncoderCannotReadIsMarkedAndReportedAfterTheRun) {
   QFile text(Path(QStringLiteral("in/zwei zwei.wav")));
   ASSERT_TRUE(text.open(QIODevice::WriteOnly | QIODevice::Truncate));

@@ -43,23 +43,31 @@ TEST_P(GogoOutputFile, NothingIsVisibleUntilCommitThenTheWholeFile) {
   EXPECT_EQ(Contents(folder_.filePath(QStringLiteral("out.mp3"))), QByteArray("jello"));
 }
 
+// Names up to the longest a folder takes: the temporary name beside the target must fit too.
 TEST_P(GogoOutputFile, CommitReplacesAnExistingFileAndUsesTheUmask) {
-  QFile old(folder_.filePath(QStringLiteral("out.mp3")));
-  ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-  old.write("an older and longer file");
-  old.close();
-  const mode_t previous = umask(022);
-  std::string error;
-  auto file = gogo::OutputFile::Create(Target("out.mp3"), GetParam(), &error);
-  umask(previous);
-  ASSERT_NE(file, nullptr);
-  ASSERT_TRUE(file->Write(kHello, &error));
-  ASSERT_TRUE(file->Commit(&error)) << error;
-  EXPECT_EQ(Contents(folder_.filePath(QStringLiteral("out.mp3"))), QByteArray("hello"));
-  EXPECT_EQ(Entries(folder_.path()), QStringList{QStringLiteral("out.mp3")});
-  struct stat status {};
-  ASSERT_EQ(stat(Target("out.mp3").c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0644u);
+  const QString names[] = {QStringLiteral("out.mp3"),
+                           QString(246, QLatin1Char('n')) + QStringLiteral(".mp3"),
+                           QString(125, QChar(0xE4)) + QStringLiteral(".mp3")};
+  for (const QString& name : names) {
+    SCOPED_TRACE(name.toStdString());
+    QFile old(folder_.filePath(name));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an older and longer file");
+    old.close();
+    const mode_t previous = umask(022);
+    std::string error;
+    auto file = gogo::OutputFile::Create(Target(name.toUtf8().constData()), GetParam(), &error);
+    umask(previous);
+    ASSERT_NE(file, nullptr) << error;
+    ASSERT_TRUE(file->Write(kHello, &error));
+    ASSERT_TRUE(file->Commit(&error)) << error;
+    EXPECT_EQ(Contents(folder_.filePath(name)), QByteArray("hello"));
+    EXPECT_EQ(Entries(folder_.path()), QStringList{name});
+    struct stat status {};
+    ASSERT_EQ(stat(Target(name.toUtf8().constData()).c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0644u);
+    QFile::remove(folder_.filePath(name));
+  }
 }
 
 TEST_P(GogoOutputFile, DiscardAndDestructionLeaveNothingBehind) {
@@ -80,6 +88,7 @@ TEST_P(GogoOutputFile, MissingFolderOrAFolderInTheWayIsAnError) {
   std::string error;
   EXPECT_EQ(gogo::OutputFile::Create(Target("missing/out.mp3"), GetParam(), &error), nullptr);
   EXPECT_NE(error.find("missing"), std::string::npos);
+  EXPECT_NE(error.find("nicht gefunden"), std::string::npos) << error;
 
   ASSERT_TRUE(QDir(folder_.path()).mkdir(QStringLiteral("taken.mp3")));
   auto file = gogo::OutputFile::Create(Target("taken.mp3"), GetParam(), &error);

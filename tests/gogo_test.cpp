@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cmath>
 #include <csignal>
@@ -346,6 +347,70 @@ TEST_F(GogoTest, AnExistingOutputIsReplacedWhole) {
   EXPECT_EQ(Entries(folder()), (QStringList{QStringLiteral("old.mp3"), QStringLiteral("old.wav")}));
 }
 
+// A folder of the kind USB sticks and network shares give: mounted through FUSE (bindfs), with
+// no unnamed temporary files. Unmounted again on destruction.
+class FuseFolder {
+ public:
+  explicit FuseFolder(const QString& below) : path_(below + QStringLiteral("/fuse")) {
+    const QString bindfs = QStandardPaths::findExecutable(QStringLiteral("bindfs"));
+    if (bindfs.isEmpty() || !QFileInfo::exists(QStringLiteral("/dev/fuse"))) {
+      unavailable_ = "bindfs or /dev/fuse is missing";
+      return;
+    }
+    const QString source = below + QStringLiteral("/fuse-source");
+    QDir().mkpath(source);
+    QDir().mkpath(path_);
+    if (QProcess::execute(bindfs, {QStringLiteral("--no-allow-other"), source, path_}) != 0)
+      unavailable_ = "bindfs cannot mount here";
+  }
+  ~FuseFolder() {
+    if (unavailable_ != nullptr) return;
+    for (const char* unmount : {"fusermount3", "fusermount"}) {
+      const QString program = QStandardPaths::findExecutable(QString::fromLatin1(unmount));
+      if (!program.isEmpty() && QProcess::execute(program, {QStringLiteral("-u"), path_}) == 0)
+        return;
+    }
+  }
+  const char* unavailable() const { return unavailable_; }
+  const QString& path() const { return path_; }
+
+ private:
+  QString path_;
+  const char* unavailable_ = nullptr;
+};
+
+struct LongNameCase {
+  bool fuse;
+  int name_bytes;  // the MP3's name, as long as the input's
+  bool replaces;   // an older MP3 of that name is there
+};
+
+// The hidden temporary name beside the output once grew past the longest name a folder takes.
+TEST_F(GogoTest, LongNamesAreEncodedAndReplacedInEveryKindOfFolder) {
+  const LongNameCase cases[] = {{false, 250, true}, {true, 248, false}, {true, 250, true}};
+  const FuseFolder fuse(folder());
+  for (const LongNameCase& c : cases) {
+    if (c.fuse && fuse.unavailable() != nullptr) continue;
+    SCOPED_TRACE(std::to_string(c.name_bytes) + (c.fuse ? " bytes, FUSE" : " bytes"));
+    QTemporaryDir local;
+    const QString case_folder = c.fuse ? fuse.path() : local.path();
+    const QString base =
+        case_folder + QLatin1Char('/') + QString(c.name_bytes - 4, QLatin1Char('l'));
+    const QString input = base + QStringLiteral(".wav");
+    const QString output = base + QStringLiteral(".mp3");
+    WriteTone(input, {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.3});
+    if (c.replaces) WriteText(output, "ID3\x03");
+    const GogoRun run = RunGogo({input}, case_folder);
+    EXPECT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+    EXPECT_GT(DecodedFrames(output), 0);
+    EXPECT_EQ(Entries(case_folder).size(), 2);  // nothing hidden left behind
+    QFile::remove(input);
+    QFile::remove(output);
+  }
+  if (fuse.unavailable() != nullptr)
+    GTEST_SKIP() << "FUSE folders not checked: " << fuse.unavailable();
+}
+
 // A bare word among the options once made gogo read it as the input and write the MP3 over
 // the file that was meant as the input.
 TEST_F(GogoTest, AnExistingFileThatHoldsNoMp3IsNeverReplaced) {
@@ -373,6 +438,16 @@ TEST_F(GogoTest, AnExistingFileThatHoldsNoMp3IsNeverReplaced) {
     EXPECT_EQ(ReadBytes(Path(name)), bytes[name]) << name.toStdString();
 }
 
+// Counts the bytes a process has written, from /proc: a sign that encoding is under way.
+qint64 BytesWritten(qint64 pid) {
+  QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+  if (!io.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : io.readAll().split('\n')) {
+    if (line.startsWith("wchar:")) return line.mid(6).trimmed().toLongLong();
+  }
+  return -1;
+}
+
 TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
   const QString input = Path(QStringLiteral("gone.wav"));
   WriteTone(input, {});
@@ -388,6 +463,35 @@ TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
       folder());
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(ReadBytes(kept), before);
+
+  // A new take saved under the input's name while gogo encodes is not the file gogo read.
+  for (const bool in_place : {false, true}) {
+    SCOPED_TRACE(in_place ? "written into the input" : "saved over its name");
+    const QString take = Path(QStringLiteral("take.wav"));
+    WriteTone(take, {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 120}, {}, true);
+    QProcess process;
+    process.start(GogoPath(), {QStringLiteral("-delete"), take});
+    ASSERT_TRUE(
+        test_support::WaitUntil([&] { return BytesWritten(process.processId()) > 10000; }, 20000));
+    ::kill(pid_t(process.processId()), SIGSTOP);
+    const QString new_take = Path(QStringLiteral("new take.wav"));
+    WriteTone(new_take, {});
+    const QByteArray saved = ReadBytes(new_take);
+    if (in_place) {
+      WriteText(take, saved);
+      QFile::remove(new_take);
+    } else {
+      ASSERT_EQ(
+          ::rename(QFile::encodeName(new_take).constData(), QFile::encodeName(take).constData()),
+          0);
+    }
+    ::kill(pid_t(process.processId()), SIGCONT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError())
+                    .contains(QStringLiteral("nicht gelöscht")));
+    EXPECT_EQ(ReadBytes(take), saved);
+  }
 }
 
 TEST_F(GogoTest, TagsOfTheInputArriveAsId3v2Frames) {
@@ -413,6 +517,14 @@ TEST_F(GogoTest, TagsOfTheInputArriveAsId3v2Frames) {
               kFrameSamples);
 }
 
+// Writes `size` into the header of a WAVE file as the length of its data chunk.
+void SetDataSize(const QString& path, quint32 size) {
+  QByteArray bytes = ReadBytes(path);
+  const qsizetype at = bytes.indexOf("data") + 4;
+  for (int i = 0; i < 4; ++i) bytes[at + i] = char(size >> (8 * i));
+  WriteText(path, bytes);
+}
+
 struct BadInputCase {
   const char* name;
   std::function<void(const QString&)> make;
@@ -426,7 +538,11 @@ TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
       // Opening a pipe without a writer once blocked for good.
       {"pipe.wav", [](const QString& p) { ::mkfifo(QFile::encodeName(p).constData(), 0600); },
        "keine gewöhnliche Datei"},
-      {"empty.wav", [](const QString& p) { WriteText(p, {}); }, "keine lesbare Audiodatei"},
+      // The system's reason comes in German too.
+      {"loop.wav", [](const QString& p) { QFile::link(p, p); },
+       "zu viele symbolische Verknüpfungen"},
+      {"empty.wav", [](const QString& p) { WriteText(p, {}); },
+       "keine lesbare Audiodatei (unbekanntes Format)"},
       {"text.wav", [](const QString& p) { WriteText(p, "Dies ist kein Klang.\n"); },
        "keine lesbare Audiodatei"},
       {"truncated.wav",
@@ -435,11 +551,35 @@ TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
          WriteText(p, ReadBytes(p).left(30));
        },
        "keine lesbare Audiodatei"},
+      // A recorder that crashed leaves the audio after a data chunk that claims less, or none.
+      {"unfinished.wav",
+       [](const QString& p) {
+         WriteTone(p, {});
+         SetDataSize(p, 0);
+       },
+       "mehr Audiodaten, als ihr Kopf angibt"},
+      {"cut-short.wav",
+       [](const QString& p) {
+         WriteTone(p, {});
+         SetDataSize(p, 4 * 44100);
+       },
+       "mehr Audiodaten, als ihr Kopf angibt"},
+      {"no-samples.wav",
+       [](const QString& p) {
+         WriteTone(p, {2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0});
+       },
+       "keine Audiodaten"},
       {"surround.wav",
        [](const QString& p) {
          WriteTone(p, {6, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.2});
        },
        "6 Kanäle"},
+      // A header that claims 1 Hz once kept gogo resampling for hours.
+      {"one-hertz.wav",
+       [](const QString& p) {
+         WriteTone(p, {1, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3000});
+       },
+       "Abtastrate von 1 Hz"},
       {"three.wav",
        [](const QString& p) {
          WriteTone(p, {3, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.2});
@@ -510,16 +650,6 @@ TEST_F(GogoTest, UsageErrorsExitWithTwoAndWriteNothing) {
     EXPECT_EQ(run.error_output.count(QLatin1Char('\n')), 1) << run.error_output.toStdString();
     EXPECT_EQ(Entries(folder()), QStringList{QStringLiteral("ok.wav")});
   }
-}
-
-// Counts the bytes a process has written, from /proc: a sign that encoding is under way.
-qint64 BytesWritten(qint64 pid) {
-  QFile io(QStringLiteral("/proc/%1/io").arg(pid));
-  if (!io.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : io.readAll().split('\n')) {
-    if (line.startsWith("wchar:")) return line.mid(6).trimmed().toLongLong();
-  }
-  return -1;
 }
 
 class GogoStopTest : public GogoTest, public ::testing::WithParamInterface<int> {};
@@ -659,7 +789,25 @@ struct ThreadCase {
   int stream_rate;  // 0: the input's
   bool exact;       // false where the frame is too small to hold the info frame
   int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;  // FLAC is read one chunk after another
+  bool spoiled = false;                           // holds samples a broken export leaves
 };
+
+// Puts what broken exports leave into a float file, one kind in each chunk: a stretch of NaNs,
+// of infinities of either sign and of absurdly loud samples. The encoder library aborts on
+// each of them.
+void SpoilSamples(const QString& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_RDWR, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  const float kinds[] = {NAN, INFINITY, -INFINITY, 1e20f};
+  std::vector<float> stretch(size_t(2000 * info.channels));
+  for (int k = 0; k < 4; ++k) {
+    for (size_t i = 0; i < stretch.size(); ++i) stretch[i] = (i / 7 % 2 != 0 ? 1 : -1) * kinds[k];
+    ASSERT_EQ(sf_seek(file, k * kChunkSamples + 1000, SEEK_SET), k * kChunkSamples + 1000);
+    ASSERT_EQ(sf_writef_float(file, stretch.data(), 2000), 2000);
+  }
+  sf_close(file);
+}
 
 TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
   const ThreadCase cases[] = {
@@ -681,6 +829,7 @@ TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
       {2, 44100, 128, 2 * kChunkSamples + kTakesTheRest, 0, true,
        SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
       {1, 48000, 320, 3 * kChunkSamples + 1, 0, true, SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+      {2, 44100, 128, 4 * kChunkSamples + 100, 0, true, SF_FORMAT_WAV | SF_FORMAT_FLOAT, true},
   };
   for (const ThreadCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.sample_rate) +
@@ -690,6 +839,7 @@ TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
     const Tone tone{c.channels, c.sample_rate, c.format,
                     double(c.frames) / c.sample_rate + 0.1 / c.sample_rate};
     WriteTone(input, tone);
+    if (c.spoiled) SpoilSamples(input);
     sf_count_t decoded[2] = {};
     for (int threads : {1, 6}) {
       const QString output = Path(QStringLiteral("j%1.mp3").arg(threads));
