@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 
 namespace {
@@ -56,7 +57,17 @@ int ProcessRunPorts::Launch(const QString& executable, const QStringList& words,
 }
 
 void ProcessRunPorts::Kill(qint64 pid) {
-  if (pid > 0) KillProcessGroup(static_cast<pid_t>(pid));
+  if (pid <= 0) return;
+  KillProcessGroup(static_cast<pid_t>(pid), SIGTERM);
+  // Only a program not yet collected is killed later: until then its id cannot name another.
+  const auto found = readers_.find(pid);
+  if (found == readers_.end() || found->second.kill_timer) return;
+  auto& timer = found->second.kill_timer;
+  timer = std::make_unique<QTimer>();
+  timer->setSingleShot(true);
+  QObject::connect(timer.get(), &QTimer::timeout, &watcher_,
+                   [pid] { KillProcessGroup(static_cast<pid_t>(pid)); });
+  timer->start(kStopGraceMs);
 }
 
 void ProcessRunPorts::ReadOutput(qint64 pid) {

@@ -128,10 +128,10 @@ int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid
   return 0;
 }
 
-void KillProcessGroup(pid_t pid) {
+void KillProcessGroup(pid_t pid, int signal_number) {
   // A pid of 0 or 1 would turn into kill(0) (this application's own group) or kill(-1) (every
   // process it may signal), and a negative one would name a single other process.
-  if (pid > 1) kill(-pid, SIGKILL);
+  if (pid > 1) kill(-pid, signal_number);
 }
 
 struct ProcessWatcher::Watched {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <QObject>
@@ -18,8 +19,9 @@
 int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid,
                  int* output = nullptr);
 
-// Ends the whole process group that a launched program leads (SIGKILL). Failures are ignored.
-void KillProcessGroup(pid_t pid);
+// Sends `signal_number` to the whole process group that a launched program leads; ends it
+// outright unless told otherwise. Failures are ignored.
+void KillProcessGroup(pid_t pid, int signal_number = SIGKILL);
 
 // Ends the process group a launched program leads and collects the program, waiting for it.
 void KillAndReap(pid_t pid);

@@ -7,6 +7,7 @@
 //   silent.wav   exits with 3 and prints nothing
 //   signal.wav   ends by SIGTERM, which it sends itself
 //   flood.wav    writes 10 MB, then a message, and exits with 1
+//   stubborn.wav ignores SIGTERM and waits for good
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -72,6 +73,10 @@ int EndAsNamed(const std::string& input) {
     for (int i = 0; i < 10 * 1024; ++i) Print(line + "\n");
     Print("fake: zu viel\n");
     return 1;
+  }
+  if (EndsWith(input, "/stubborn.wav")) {
+    signal(SIGTERM, SIG_IGN);
+    for (;;) pause();
   }
   return -1;
 }
