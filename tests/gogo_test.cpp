@@ -1,9 +1,11 @@
 // Runs the built gogo as a real process on WAVE files generated here and checks what lands on
 // disk: decodable MP3s of the right length, frame headers, names, tags, and that no failure or
 // kill ever leaves a partial file or touches the input.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -327,6 +329,22 @@ TEST_F(GogoTest, PercentsGoToAPipeButNeverIntoAFile) {
   ASSERT_TRUE(logged.waitForFinished(60000));
   EXPECT_EQ(logged.exitCode(), 0);
   EXPECT_TRUE(ReadBytes(Path(QStringLiteral("log.txt"))).isEmpty());
+
+  // A pipe whose reader has gone once ended gogo by SIGPIPE at its next percent.
+  WriteTone(Path(QStringLiteral("long.wav")), {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 30}, {},
+            true);
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  QProcess unread;
+  unread.setWorkingDirectory(folder());
+  unread.setChildProcessModifier([&ends] { dup2(ends[1], STDERR_FILENO); });
+  unread.start(GogoPath(), {QStringLiteral("long.wav")});
+  close(ends[0]);
+  close(ends[1]);
+  ASSERT_TRUE(unread.waitForFinished(60000));
+  EXPECT_EQ(unread.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(unread.exitCode(), 0);
+  EXPECT_NEAR(double(DecodedFrames(Path(QStringLiteral("long.mp3")))), 30.0 * 44100, kFrameSamples);
 }
 
 TEST_F(GogoTest, RelativeInputWithoutFolderLandsInTheWorkingFolder) {
