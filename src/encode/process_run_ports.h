@@ -48,6 +48,7 @@ class ProcessRunPorts : public RunPorts {
   // something, and the kill that follows a request to stop.
   struct OutputReader {
     int descriptor = -1;
+    int keeper = -1;
     std::unique_ptr<QSocketNotifier> notifier;
     EncoderOutput output;
     std::unique_ptr<QTimer> kill_timer;
