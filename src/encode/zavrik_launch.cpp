@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,6 +89,8 @@ void CloseRange(int first, int last) {
   // Out of the application's session and group: what ends the application (a closed terminal,
   // Ctrl+C) leaves the keeper alone, and a stop sent to the program's group does too.
   setsid();
+  // A name of its own, so that a process list after Zavrik's end does not show Zavrik.
+  prctl(PR_SET_NAME, "zavrik-keeper");
   struct sigaction defaults {};
   defaults.sa_handler = SIG_DFL;
   for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
