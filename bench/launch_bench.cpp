@@ -1,9 +1,11 @@
-// Times sequential launches of /bin/true two ways in one run: each launch started when the
-// previous one's end notice arrives through the event loop, and a plain posix_spawn + waitpid
-// loop. Rounds alternate so that both see the same machine load; the medians are reported.
+// Times sequential launches of /bin/true three ways in one run: each launch started when the
+// previous one's end notice arrives through the event loop, the same with the output pipe and
+// its keeper that an encoder gets, and a plain posix_spawn + waitpid loop. Rounds alternate so that
+// both see the same machine load; the medians are reported.
 //   launch_bench [launches per round] [rounds]
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -35,7 +37,9 @@ double TimePlainLoop(int launches) {
   return static_cast<double>(timer.nsecsElapsed()) / 1e6 / launches;
 }
 
-double TimeThroughEventLoop(int launches) {
+// With `with_output`, each program's output comes through a pipe with its keeper, as an
+// encoder's does.
+double TimeThroughEventLoop(int launches, bool with_output) {
   const QString program = QString::fromLatin1(kProgram);
   ProcessWatcher watcher;
   QEventLoop loop;
@@ -43,10 +47,14 @@ double TimeThroughEventLoop(int launches) {
   bool failed = false;
   auto launch_next = [&] {
     pid_t pid = 0;
-    if (ZavrikLaunch(program, {}, &pid) != 0) {
+    LaunchOutput output;
+    if (ZavrikLaunch(program, {}, &pid, with_output ? &output : nullptr) != 0) {
       failed = true;
       loop.quit();
       return;
+    }
+    for (int descriptor : {output.read_end, output.keeper}) {
+      if (descriptor >= 0) close(descriptor);
     }
     watcher.Watch(pid, program);
   };
@@ -84,10 +92,12 @@ int main(int argc, char** argv) {
 
   std::vector<double> plain;
   std::vector<double> event_loop;
+  std::vector<double> with_output;
   for (int round = 0; round < rounds; ++round) {
     plain.push_back(TimePlainLoop(launches));
-    event_loop.push_back(TimeThroughEventLoop(launches));
-    if (plain.back() < 0 || event_loop.back() < 0) {
+    event_loop.push_back(TimeThroughEventLoop(launches, false));
+    with_output.push_back(TimeThroughEventLoop(launches, true));
+    if (plain.back() < 0 || event_loop.back() < 0 || with_output.back() < 0) {
       std::fprintf(stderr, "launching %s failed\n", kProgram);
       return 1;
     }
@@ -99,5 +109,6 @@ int main(int argc, char** argv) {
   std::printf("posix_spawn + waitpid loop:     %.3f ms per launch\n", plain_ms);
   std::printf("ZavrikLaunch + end notice loop: %.3f ms per launch\n", event_loop_ms);
   std::printf("ratio: %.3f (goal: at most 1.15)\n", event_loop_ms / plain_ms);
+  std::printf("the same with output pipe and keeper: %.3f ms per launch\n", Median(with_output));
   return 0;
 }

@@ -43,6 +43,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   CatchStopSignals();
+  // A front end that has ended leaves stderr without a reader; the file is finished all the same.
+  std::signal(SIGPIPE, SIG_IGN);
   switch (gogo::RunEncoding(std::get<gogo::Options>(parsed), g_stop_signal)) {
     case gogo::Outcome::kDone:
       return 0;

@@ -1,12 +1,17 @@
 #include "encode/encoding_run.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <functional>
@@ -397,6 +402,71 @@ bool Unreaped(qint64 pid) {
   return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0;
 }
 
+// A silent mono WAVE of `seconds`, long enough to be stopped in the middle.
+void WriteSilentWave(const QString& path, int seconds) {
+  const quint32 data_size = quint32(seconds) * 44100 * 2;
+  QByteArray header;
+  QDataStream out(&header, QIODevice::WriteOnly);
+  out.setByteOrder(QDataStream::LittleEndian);
+  out.writeRawData("RIFF", 4);
+  out << quint32(36 + data_size);
+  out.writeRawData("WAVEfmt ", 8);
+  out << quint32(16) << quint16(1) << quint16(1) << quint32(44100) << quint32(88200) << quint16(2)
+      << quint16(16);
+  out.writeRawData("data", 4);
+  out << data_size;
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(header);
+  file.write(QByteArray(qsizetype(data_size), '\0'));
+}
+
+// A folder seen through a bindfs mount (FUSE): like a USB stick or a network share, it has no
+// unnamed temporary files. `reason` says why there is none.
+class FuseFolder {
+ public:
+  explicit FuseFolder(const QString& base)
+      : source_(base + QStringLiteral("/source")), path_(base + QStringLiteral("/mount")) {
+    QDir().mkpath(source_);
+    QDir().mkpath(path_);
+    const QString bindfs = QStandardPaths::findExecutable(QStringLiteral("bindfs"));
+    if (bindfs.isEmpty()) {
+      reason = QStringLiteral("bindfs is not installed");
+      return;
+    }
+    QProcess mount;
+    mount.start(bindfs, {source_, path_});
+    if (!mount.waitForFinished(30000) || mount.exitCode() != 0) {
+      reason = QStringLiteral("bindfs cannot mount here: ") +
+               QString::fromLocal8Bit(mount.readAllStandardError());
+      return;
+    }
+    mounted_ = true;
+    const int unnamed = open(QFile::encodeName(path_).constData(), O_TMPFILE | O_WRONLY, 0600);
+    if (unnamed >= 0) {
+      close(unnamed);
+      reason = QStringLiteral("this FUSE mount has unnamed temporary files");
+    }
+  }
+  ~FuseFolder() {
+    if (mounted_) QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-u"), path_});
+  }
+  FuseFolder(const FuseFolder&) = delete;
+  FuseFolder& operator=(const FuseFolder&) = delete;
+
+  const QString& path() const { return path_; }
+  QStringList Entries() const {
+    return QDir(path_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  }
+
+  QString reason;
+
+ private:
+  QString source_;
+  QString path_;
+  bool mounted_ = false;
+};
+
 class ScenePorts : public ProcessRunPorts {
  public:
   explicit ScenePorts(ProcessWatcher::HandleOpener open_handle = {})
@@ -516,6 +586,37 @@ TEST_F(RealProcessRunTest, StopKillsTheEncoderAndItsEndLaunchesNothing) {
   EXPECT_EQ(Records().size(), 1);
   EXPECT_FALSE(run.encoding());
   EXPECT_EQ(ports.events, QStringList({"show", QStringLiteral("launch %1").arg(killed), "hide"}));
+}
+
+// Skip and stop killed gogo outright, and where the output folder has no unnamed temporary
+// files its hidden temporary file ".NAME.mp3.XXXXXX" stayed behind.
+TEST_F(RealProcessRunTest, SkipAndStopLeaveNoFileBehindWhereTemporaryFilesHaveNames) {
+  const FuseFolder output(folder.filePath(QStringLiteral("fuse")));
+  if (!output.reason.isEmpty()) GTEST_SKIP() << output.reason.toStdString();
+  const QString wave = folder.filePath(QStringLiteral("long.wav"));
+  WriteSilentWave(wave, 300);
+  ports.files = {wave, wave};
+  ports.options_before = QStringLiteral("-o \"%1\"").arg(output.path());
+  const auto begun = [&] { return !output.Entries().isEmpty(); };
+  run.Start(QStringLiteral(ZAVRIK_PROGRAM_DIR "/gogo"));
+  ASSERT_TRUE(test_support::WaitUntil(begun, 30000));
+  const qint64 first = run.encoder_pid();
+  run.Skip();
+  ASSERT_TRUE(test_support::WaitUntil([&] { return run.encoder_pid() != first; }, 30000));
+  ASSERT_TRUE(test_support::WaitUntil(begun, 30000));
+  const qint64 second = run.encoder_pid();
+  run.Stop();
+  ASSERT_TRUE(test_support::WaitUntil([&] { return !Unreaped(second); }, 30000));
+  EXPECT_TRUE(output.Entries().isEmpty()) << output.Entries().join(u' ').toStdString();
+}
+
+TEST_F(RealProcessRunTest, AnEncoderThatIgnoresTheStopRequestIsKilledAfterAShortGrace) {
+  ports.files = {QStringLiteral("/m/stubborn.wav"), QStringLiteral("/m/2.wav")};
+  run.Start(fake_encoder);
+  ASSERT_TRUE(WaitForRecords(1));
+  run.Skip();
+  ASSERT_TRUE(WaitForRecords(2));
+  EXPECT_FALSE(Unreaped(Records().at(0).pid));
 }
 
 TEST_F(RealProcessRunTest, AnEncoderThatCannotBeStartedGivesLaunchFailedAndEndsTheRun) {

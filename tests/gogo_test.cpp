@@ -1,9 +1,13 @@
 // Runs the built gogo as a real process on WAVE files generated here and checks what lands on
 // disk: decodable MP3s of the right length, frame headers, names, tags, and that no failure or
 // kill ever leaves a partial file or touches the input.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -328,6 +332,58 @@ TEST_F(GogoTest, PercentsGoToAPipeButNeverIntoAFile) {
   ASSERT_TRUE(logged.waitForFinished(60000));
   EXPECT_EQ(logged.exitCode(), 0);
   EXPECT_TRUE(ReadBytes(Path(QStringLiteral("log.txt"))).isEmpty());
+
+  // A pipe whose reader has gone once ended gogo by SIGPIPE at its next percent.
+  WriteTone(Path(QStringLiteral("long.wav")), {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 30}, {},
+            true);
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  QProcess unread;
+  unread.setWorkingDirectory(folder());
+  unread.setChildProcessModifier([&ends] { dup2(ends[1], STDERR_FILENO); });
+  unread.start(GogoPath(), {QStringLiteral("long.wav")});
+  close(ends[0]);
+  close(ends[1]);
+  ASSERT_TRUE(unread.waitForFinished(60000));
+  EXPECT_EQ(unread.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(unread.exitCode(), 0);
+  EXPECT_NEAR(double(DecodedFrames(Path(QStringLiteral("long.mp3")))), 30.0 * 44100, kFrameSamples);
+}
+
+// An encoder once died of SIGPIPE at its next line when the application that read its output
+// ended, and no MP3 appeared.
+TEST_F(GogoTest, AnEncoderOutlivesTheApplicationThatLaunchedIt) {
+  // Orphans come to this process, so their ends can be collected here.
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  const QString input = Path(QStringLiteral("long.wav"));
+  WriteTone(input, {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 120}, {}, true);
+  qputenv("FAKE_ENCODER_LOG", QFile::encodeName(Path(QStringLiteral("fake.log"))));
+  struct Case {
+    const char* name;
+    QString program;
+    QString input;
+  };
+  const Case cases[] = {
+      {"gogo", GogoPath(), input},
+      {"an encoder that SIGPIPE ends", QStringLiteral(ZAVRIK_TEST_PROGRAM_DIR "/fake_encoder"),
+       Path(QStringLiteral("slow.wav"))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QProcess launcher;
+    launcher.start(QStringLiteral(ZAVRIK_TEST_PROGRAM_DIR "/launch_and_end"), {c.program, c.input});
+    ASSERT_TRUE(launcher.waitForFinished(30000));
+    EXPECT_EQ(launcher.exitStatus(), QProcess::CrashExit);
+    const auto pid = pid_t(launcher.readAllStandardOutput().trimmed().toInt());
+    ASSERT_GT(pid, 0);
+    int status = -1;
+    ASSERT_TRUE(
+        test_support::WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 60000));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  }
+  qunsetenv("FAKE_ENCODER_LOG");
+  EXPECT_NEAR(double(DecodedFrames(Path(QStringLiteral("long.mp3")))), 120.0 * 44100,
+              kFrameSamples);
 }
 
 TEST_F(GogoTest, RelativeInputWithoutFolderLandsInTheWorkingFolder) {

@@ -20,10 +20,15 @@ TEST(EncoderOutputTest, TheLastPercentageAndTheLastMessageLineWin) {
   const OutputCase cases[] = {
       {"nothing", {}, std::nullopt, ""},
       {"terminal progress", {"\rgogo:   5 %", "\rgogo:  42 %"}, 42, ""},
-      {"bracketed with decimals",
-       {"Frame | CPU time\r  100/3000 (  3.3%)| 0:00\r"},
-       3.3,
-       "Frame | CPU time"},
+      {"decimals", {"Frame | CPU time\r(  3,3 %\r"}, 3.3, "Frame | CPU time"},
+      {"a percentage inside a longer line is a message",
+       {"\r  100/3000 (  3.3%)| 0:00\r"},
+       std::nullopt,
+       "100/3000 (  3.3%)| 0:00"},
+      {"a file name with a percentage, also cut after it",
+       {"\rgogo:  12 %\n", "gogo: \"Remix 100%", " live.wav\" ist leer\n"},
+       12,
+       "gogo: \"Remix 100% live.wav\" ist leer"},
       {"cut in two", {"\rgogo:  1", "7 %"}, 17, ""},
       {"over a hundred is no percentage", {"50%\rgogo: 250 %"}, 50, ""},
       {"message after progress",
@@ -37,7 +42,7 @@ TEST(EncoderOutputTest, TheLastPercentageAndTheLastMessageLineWin) {
     EncoderOutput output;
     for (const QByteArray& chunk : c.chunks) output.Append(chunk);
     EXPECT_EQ(output.LastPercent(), c.percent);
-    // A line with a percentage is progress, not a message.
+    // A progress line is no message.
     EXPECT_EQ(output.LastMessageLine(), QString::fromUtf8(c.last_line));
   }
 }

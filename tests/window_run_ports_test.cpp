@@ -8,6 +8,7 @@
 
 #include "encode/progress_window.h"
 #include "encode/run_commands.h"
+#include "files/list_file.h"
 #include "main_window_fixture.h"
 
 namespace {
@@ -132,6 +133,27 @@ TEST_F(WindowRunTest, SkipDuringTheSecondFileGoesOnWithTheThird) {
   EXPECT_TRUE(Find<QPushButton>(QStringLiteral("SkipFile"))->isEnabled());
   EndEncoder(third);
   EXPECT_TRUE(test_support::WaitUntil([&] { return !window->run().encoding(); }));
+}
+
+// A list handed over during a run once replaced the list under it, and the run ended before
+// its third file without a word.
+TEST_F(WindowRunTest, FilesHandedOverDuringARunWaitForItsEndInTheOrderTheyCame) {
+  const QString list = Path(QStringLiteral("list.zvk"));
+  ASSERT_EQ(SaveListFile(list, {QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav")}),
+            ListSaveResult::Saved);
+  const QString wave = WriteFile(QStringLiteral("late.wav"));
+  ClickEncode();
+  application.MessageReceived(window_test::WithRefs(command::kRefsReceived, {list}));
+  EndEncoder(Launched(1));
+  application.MessageReceived(window_test::WithRefs(command::kRefsReceived, {wave}));
+  EndEncoder(Launched(2));
+  EXPECT_EQ(Entries(), entries);
+  EndEncoder(Launched(3));
+  ASSERT_TRUE(test_support::WaitUntil([&] { return !window->run().encoding(); }));
+  QStringList encoded;
+  for (const EncoderCall& call : Calls()) encoded.append(call.arguments.last());
+  EXPECT_EQ(encoded, entries);
+  EXPECT_EQ(Entries(), QStringList({QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav"), wave}));
 }
 
 TEST_F(WindowRunTest, OptionsChangedDuringARunApplyFromTheNextRunOn) {

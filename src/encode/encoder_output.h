@@ -14,9 +14,10 @@ class EncoderOutput {
 
   void Append(QByteArrayView bytes);
 
-  // The last percentage seen ("42%", "42 %", "42.5%", "( 42%)"), 0 to 100.
+  // The percentage of the last progress line: a percentage after at most a short prefix
+  // ("42%", "gogo:  42 %", "42.5%"), 0 to 100.
   std::optional<double> LastPercent() const { return last_percent_; }
-  // The last line that says something other than a percentage; empty when there is none.
+  // The last line that is no progress line; empty when there is none.
   QString LastMessageLine() const;
 
  private:

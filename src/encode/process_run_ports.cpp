@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 
 namespace {
@@ -36,19 +37,21 @@ void ProcessRunPorts::DeliverEndNoticesTo(EncodingRun& run) {
 
 int ProcessRunPorts::Launch(const QString& executable, const QStringList& words, qint64* pid) {
   pid_t launched = 0;
-  int output = -1;
+  LaunchOutput output;
   const int status = ZavrikLaunch(executable, words, &launched, &output);
   if (status != 0) return status;
+  OutputReader& reader = readers_[launched];
+  reader.descriptor = output.read_end;
+  reader.keeper = output.keeper;
   // An encoder whose end cannot be noticed would hold the run for good: it counts as not
   // started.
   if (const int error = watcher_.Watch(launched, executable)) {
-    close(output);
+    CloseOutput(reader);
+    readers_.erase(launched);
     KillAndReap(launched);
     return error;
   }
-  OutputReader& reader = readers_[launched];
-  reader.descriptor = output;
-  reader.notifier = std::make_unique<QSocketNotifier>(output, QSocketNotifier::Read);
+  reader.notifier = std::make_unique<QSocketNotifier>(output.read_end, QSocketNotifier::Read);
   QObject::connect(reader.notifier.get(), &QSocketNotifier::activated, &watcher_,
                    [this, launched] { ReadOutput(launched); });
   *pid = launched;
@@ -56,7 +59,17 @@ int ProcessRunPorts::Launch(const QString& executable, const QStringList& words,
 }
 
 void ProcessRunPorts::Kill(qint64 pid) {
-  if (pid > 0) KillProcessGroup(static_cast<pid_t>(pid));
+  if (pid <= 0) return;
+  KillProcessGroup(static_cast<pid_t>(pid), SIGTERM);
+  // Only a program not yet collected is killed later: until then its id cannot name another.
+  const auto found = readers_.find(pid);
+  if (found == readers_.end() || found->second.kill_timer) return;
+  auto& timer = found->second.kill_timer;
+  timer = std::make_unique<QTimer>();
+  timer->setSingleShot(true);
+  QObject::connect(timer.get(), &QTimer::timeout, &watcher_,
+                   [pid] { KillProcessGroup(static_cast<pid_t>(pid)); });
+  timer->start(kStopGraceMs);
 }
 
 void ProcessRunPorts::ReadOutput(qint64 pid) {
@@ -88,6 +101,9 @@ void ProcessRunPorts::CloseOutput(OutputReader& reader) {
   reader.notifier.reset();
   close(reader.descriptor);
   reader.descriptor = -1;
+  // From here on the keeper reads, for whatever the program left behind.
+  if (reader.keeper >= 0) close(reader.keeper);
+  reader.keeper = -1;
 }
 
 void ProcessRunPorts::Ended(const QString& executable, qint64 pid, int wait_status) {

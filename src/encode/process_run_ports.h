@@ -9,6 +9,7 @@
 #include "encode/zavrik_launch.h"
 
 class QSocketNotifier;
+class QTimer;
 
 // The process half of RunPorts on the real launcher: launching in a process group of its own,
 // reading what the program writes, killing that group, and handing the end of every launched
@@ -34,16 +35,23 @@ class ProcessRunPorts : public RunPorts {
   void StartWatching() override { watching_ = true; }
   void StopWatching() override { watching_ = false; }
   int Launch(const QString& executable, const QStringList& words, qint64* pid) override;
+  // Asks the program's process group to stop (SIGTERM), so that it can remove what it has begun,
+  // and ends it (SIGKILL) when the program has not ended after kStopGraceMs. Never waits.
   void Kill(qint64 pid) override;
+
+  static constexpr int kStopGraceMs = 2000;
 
   bool watching() const { return watching_; }
 
  private:
-  // The read end of one program's output pipe, read whenever it holds something.
+  // A launched program until its end: the read end of its output pipe, read whenever it holds
+  // something, and the kill that follows a request to stop.
   struct OutputReader {
     int descriptor = -1;
+    int keeper = -1;
     std::unique_ptr<QSocketNotifier> notifier;
     EncoderOutput output;
+    std::unique_ptr<QTimer> kill_timer;
   };
 
   void Ended(const QString& executable, qint64 pid, int wait_status);

@@ -2,8 +2,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -71,6 +74,81 @@ bool HoldsNul(const QByteArray& word) { return word.contains('\0'); }
 
 int PidfdOpen(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
 
+// Closes every descriptor from `first` to `last`; nothing when the range is empty.
+void CloseRange(int first, int last) {
+  if (first > last) return;
+  if (close_range(unsigned(first), unsigned(last), 0) == 0) return;
+  for (int descriptor = first; descriptor <= std::min(last, 65535); ++descriptor) close(descriptor);
+}
+
+// The keeper's whole life. It runs in a child forked from this multi-threaded application, so
+// it makes only async-signal-safe calls, and it holds nothing of the application but the two
+// descriptors: an inherited read end of another pipe would keep that pipe's writer from ever
+// learning that its reader has gone.
+[[noreturn]] void KeepReading(int output, int keeper) {
+  // Out of the application's session and group: what ends the application (a closed terminal,
+  // Ctrl+C) leaves the keeper alone, and a stop sent to the program's group does too.
+  setsid();
+  // A name of its own, so that a process list after Zavrik's end does not show Zavrik.
+  prctl(PR_SET_NAME, "zavrik-keeper");
+  struct sigaction defaults {};
+  defaults.sa_handler = SIG_DFL;
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+    sigaction(signal_number, &defaults, nullptr);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  CloseRange(0, std::min(output, keeper) - 1);
+  CloseRange(std::min(output, keeper) + 1, std::max(output, keeper) - 1);
+  CloseRange(std::max(output, keeper) + 1, INT_MAX);
+
+  // Waits until the application lets go of `keeper`; an empty event set on the output still
+  // tells when every writer has closed it, and then there is nothing to keep up.
+  pollfd waits[2] = {{keeper, POLLIN, 0}, {output, 0, 0}};
+  for (;;) {
+    if (poll(waits, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      _exit(1);
+    }
+    if (waits[0].revents != 0) break;
+    if (waits[1].revents != 0) _exit(0);
+  }
+  // The read end shares the application's non-blocking flag.
+  char block[4096];
+  pollfd readable{output, POLLIN, 0};
+  for (;;) {
+    const ssize_t count = read(output, block, sizeof block);
+    if (count > 0) continue;
+    if (count == 0) _exit(0);
+    if (errno == EAGAIN) {
+      poll(&readable, 1, -1);
+    } else if (errno != EINTR) {
+      _exit(1);
+    }
+  }
+}
+
+// Starts the keeper of `output` as an orphan, so nobody has to collect it; returns the write end
+// of its pipe, or -1 when it cannot start (the program then runs without one).
+int StartKeeper(int output) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return -1;
+  const pid_t child = fork();
+  if (child == 0) {
+    if (fork() == 0) KeepReading(output, ends[0]);
+    _exit(0);
+  }
+  close(ends[0]);
+  if (child < 0) {
+    close(ends[1]);
+    return -1;
+  }
+  while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  return ends[1];
+}
+
 }  // namespace
 
 // A pipe whose ends are closed on exec; the program gets its write end through dup2.
@@ -95,7 +173,8 @@ class OutputPipe {
   int ends_[2] = {-1, -1};
 };
 
-int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid, int* output) {
+int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid,
+                 LaunchOutput* output) {
   const QByteArray path = QFile::encodeName(executable);
   if (HoldsNul(path)) return EINVAL;
   std::vector<QByteArray> encoded;
@@ -124,14 +203,17 @@ int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid
                                 argv.data(), environ);
   if (error != 0) return error;
   if (pid != nullptr) *pid = started;
-  if (output != nullptr) *output = pipe.TakeReadEnd();
+  if (output != nullptr) {
+    output->read_end = pipe.TakeReadEnd();
+    output->keeper = StartKeeper(output->read_end);
+  }
   return 0;
 }
 
-void KillProcessGroup(pid_t pid) {
+void KillProcessGroup(pid_t pid, int signal_number) {
   // A pid of 0 or 1 would turn into kill(0) (this application's own group) or kill(-1) (every
   // process it may signal), and a negative one would name a single other process.
-  if (pid > 1) kill(-pid, SIGKILL);
+  if (pid > 1) kill(-pid, signal_number);
 }
 
 struct ProcessWatcher::Watched {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <QObject>
@@ -9,17 +10,28 @@
 #include <memory>
 #include <vector>
 
+// What a launched program writes (stdout and stderr in one pipe): the non-blocking read end,
+// and `keeper`, whose closing hands the reading over to a small process of its own. The keeper
+// reads and drops whatever the program and what it started still write, until they all have
+// closed the pipe, so the program never dies of a pipe without a reader (SIGPIPE) nor waits on a
+// full one: not when the caller has read enough, and not when the caller ends, however it ends.
+// Close both; -1 where there is none.
+struct LaunchOutput {
+  int read_end = -1;
+  int keeper = -1;
+};
+
 // Starts `executable` with `words` as its arguments (argv[0] is the executable's own path), in
 // a process group of its own, stdin from /dev/null. Never through a shell. Returns 0 exactly
 // when the program started (exec succeeded) and stores its process id in `pid`; otherwise
 // returns a non-zero errno value and leaves `pid` alone. With `output`, the program's stdout and
-// stderr go into one pipe whose non-blocking read end is stored there; without, they are
-// inherited.
+// stderr go into a pipe that is handed out there; without, they are inherited.
 int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid,
-                 int* output = nullptr);
+                 LaunchOutput* output = nullptr);
 
-// Ends the whole process group that a launched program leads (SIGKILL). Failures are ignored.
-void KillProcessGroup(pid_t pid);
+// Sends `signal_number` to the whole process group that a launched program leads; ends it
+// outright unless told otherwise. Failures are ignored.
+void KillProcessGroup(pid_t pid, int signal_number = SIGKILL);
 
 // Ends the process group a launched program leads and collects the program, waiting for it.
 void KillAndReap(pid_t pid);

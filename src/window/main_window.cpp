@@ -156,12 +156,14 @@ void MainWindow::MessageReceived(const Message& message) {
       break;
     case command::kEncode:
       run_->Start(settings_.encoder_location);
+      TakeHandedFiles();
       break;
     case command::kSkip:
       run_->Skip();
       break;
     case command::kStop:
       run_->Stop();
+      TakeHandedFiles();
       break;
     default:
       // The program options tab's commands, and codes nobody knows, which it leaves alone.
@@ -171,6 +173,22 @@ void MainWindow::MessageReceived(const Message& message) {
 }
 
 void MainWindow::RefsReceived(const Message& message) {
+  // Files handed over during a run wait for its end, so that the run encodes exactly the files
+  // it started with; those that came later still wait behind them, in the order they came.
+  if (run_->encoding() || !handed_during_run_.isEmpty()) {
+    handed_during_run_.append(message);
+    return;
+  }
+  SortIntoList(message);
+}
+
+void MainWindow::TakeHandedFiles() {
+  while (!run_->encoding() && !handed_during_run_.isEmpty()) {
+    SortIntoList(handed_during_run_.takeFirst());
+  }
+}
+
+void MainWindow::SortIntoList(const Message& message) {
   for (const QString& ref : message.Refs(QStringLiteral("refs"))) {
     const QString path = QFileInfo(ref).canonicalFilePath();
     if (path.isEmpty()) continue;
@@ -203,6 +221,7 @@ bool MainWindow::QuitRequested() {
 
 void MainWindow::ProcessEnded(const QString& executable, qint64 pid, const EncoderEnd& end) {
   run_->ProcessEnded(executable, pid, end);
+  TakeHandedFiles();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -34,6 +34,8 @@ class MainWindow : public QMainWindow, public MessageHandler {
   ~MainWindow() override;
 
   void MessageReceived(const Message& message) override;
+  // Adds the handed files to the list, or opens the first list file among them; during a run
+  // they wait for its end.
   void RefsReceived(const Message& message);
   bool QuitRequested();
   // The end of a launched program: moves the run on when it is the encoder launched last.
@@ -50,6 +52,9 @@ class MainWindow : public QMainWindow, public MessageHandler {
   void BuildButtons();
   void FixSize();
   void OpenReadme();
+  void SortIntoList(const Message& message);
+  // Sorts the files handed over during a run into the list once it has ended.
+  void TakeHandedFiles();
 
   const WindowSettings& settings_;
   ApplicationPort& application_;
@@ -69,4 +74,5 @@ class MainWindow : public QMainWindow, public MessageHandler {
   // The encoding run and the window's half of its ports; the run's state lives with the window.
   std::unique_ptr<WindowRunPorts> run_ports_;
   std::unique_ptr<EncodingRun> run_;
+  QList<Message> handed_during_run_;
 };

@@ -7,6 +7,8 @@
 //   silent.wav   exits with 3 and prints nothing
 //   signal.wav   ends by SIGTERM, which it sends itself
 //   flood.wav    writes 10 MB, then a message, and exits with 1
+//   slow.wav     prints a percent every 20 ms for two seconds, then succeeds; SIGPIPE ends it
+//   stubborn.wav ignores SIGTERM and waits for good
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -72,6 +74,18 @@ int EndAsNamed(const std::string& input) {
     for (int i = 0; i < 10 * 1024; ++i) Print(line + "\n");
     Print("fake: zu viel\n");
     return 1;
+  }
+  if (EndsWith(input, "/slow.wav")) {
+    signal(SIGPIPE, SIG_DFL);
+    for (int percent = 0; percent <= 100; ++percent) {
+      Print("\rfake: " + std::to_string(percent) + " %");
+      usleep(20000);
+    }
+    return 0;
+  }
+  if (EndsWith(input, "/stubborn.wav")) {
+    signal(SIGTERM, SIG_IGN);
+    for (;;) pause();
   }
   return -1;
 }
