@@ -135,11 +135,14 @@ TEST_F(SettingsTest, TheSettingsFileIsWrittenWhereverItsFolderCanBeMade) {
     EXPECT_EQ(CanWriteUserOptions(c.file), c.writable);
     EXPECT_EQ(WriteUserOptions(c.file, settings), c.writable);
     EXPECT_EQ(ReadUserOptions(c.file, Settings()) == settings, c.writable);
-    // Replaced in one step: nothing but the file is left beside it.
+    // Replaced by a complete new file, never rewritten in place where a crash could cut it.
     if (c.writable) {
-      EXPECT_EQ(QDir(QFileInfo(c.file).path())
-                    .entryList({QStringLiteral("settings*")}, QDir::Files | QDir::Hidden),
-                QStringList({QStringLiteral("settings")}));
+      struct stat before {};
+      struct stat after {};
+      ASSERT_EQ(stat(QFile::encodeName(c.file).constData(), &before), 0);
+      ASSERT_TRUE(WriteUserOptions(c.file, Settings()));
+      ASSERT_EQ(stat(QFile::encodeName(c.file).constData(), &after), 0);
+      EXPECT_NE(before.st_ino, after.st_ino);
     }
   }
   // A missing folder is made for this user alone.
@@ -180,10 +183,11 @@ TEST(UserSettingsFileTest, LiesUnderTheAbsoluteConfigHomeOrElseUnderHome) {
   };
   for (const Case& c : cases) {
     qputenv("XDG_CONFIG_HOME", c.config_home);
-    EXPECT_EQ(UserSettingsFile(), c.expected) << c.config_home;
+    EXPECT_EQ(UserSettingsFile().toStdString(), c.expected.toStdString()) << c.config_home;
   }
   qunsetenv("XDG_CONFIG_HOME");
-  EXPECT_EQ(UserSettingsFile(), home + QStringLiteral("/.config/zavrik/settings"));
+  EXPECT_EQ(UserSettingsFile().toStdString(),
+            (home + QStringLiteral("/.config/zavrik/settings")).toStdString());
   qputenv("XDG_CONFIG_HOME", saved);
 }
 
