@@ -302,6 +302,9 @@ TEST_F(ZavrikAppTest, AboutBoxShowsTheProgramAndItsBuildTime) {
   EXPECT_EQ(about.buttons,
             QStringList({QStringLiteral("Gehe zur Site"), QStringLiteral("Schließen")}));
   EXPECT_TRUE(about.text.startsWith(QStringLiteral("Zavrik 1.2a (Deutsch)\n")));
+  // The second line is the rights notice: never empty, free software says so.
+  EXPECT_FALSE(BuiltInAboutDetails().rights_notice.isEmpty());
+  EXPECT_EQ(about.text.section(QLatin1Char('\n'), 1, 1), BuiltInAboutDetails().rights_notice);
   EXPECT_TRUE(
       about.text.endsWith(QStringLiteral("Kompiliert am ") + BuiltInAboutDetails().build_time));
   // No line is left with a label and no value, whether or not the build gave the details.
