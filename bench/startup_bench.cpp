@@ -1,6 +1,9 @@
-// Time from process start to the first painted window: Zavrik's main window against a plain Qt
-// window of the same size, started alternately in fresh processes. Needs a display (xvfb-run):
-//   startup_bench [REPETITIONS]
+// Time from process start to the first painted window: Zavrik's main window, with the settings
+// read as Zavrik reads them, against a plain Qt window of the same size, started alternately in
+// fresh processes. Needs a display (xvfb-run):
+//   startup_bench [REPETITIONS [EXECUTABLE]]
+// The settings are those of EXECUTABLE (default: this program). For an installed Zavrik, give
+// /usr/lib/zavrik/zavrik and run as a user who may not write it: the user's settings file is read.
 // The parent takes the clock right before spawning a child and hands it over; the child reports
 // the time once its window has been painted and then quits.
 #include <spawn.h>
@@ -8,6 +11,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +22,7 @@
 #include <vector>
 
 #include "app/options_view.h"
+#include "app/settings.h"
 #include "platform/message_box_presenter.h"
 #include "window/main_window.h"
 
@@ -63,14 +68,15 @@ class FirstPaint : public QObject {
   bool seen_ = false;
 };
 
-int RunChild(int argc, char** argv, bool main_window, int64_t started) {
+int RunChild(int argc, char** argv, bool main_window, int64_t started, const char* executable) {
   QApplication app(argc, argv);
   FirstPaint first_paint(started);
   IgnoringApplication application;
   MessageBoxPresenter alerts;
-  Settings settings{{{false, false}, QStringLiteral("/usr/local/bin/gogo")}, true};
+  Settings settings;
   std::unique_ptr<QWidget> window;
   if (main_window) {
+    settings = LoadSettings(QFile::decodeName(executable), UserSettingsFile());
     window = std::make_unique<MainWindow>(QString(), settings, application, alerts,
                                           *new OptionsView(settings, application, &application));
   } else {
@@ -83,7 +89,7 @@ int RunChild(int argc, char** argv, bool main_window, int64_t started) {
 }
 
 // Starts this program as a child and returns the milliseconds it reports, or -1.
-double TimeChild(const char* self, const char* mode) {
+double TimeChild(const char* self, const char* mode, const char* executable) {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) return -1;
   posix_spawn_file_actions_t actions;
@@ -91,7 +97,7 @@ double TimeChild(const char* self, const char* mode) {
   posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipe_ends[0]);
   const std::string started = std::to_string(MonotonicNanoseconds());
-  const char* child_argv[] = {self, "--child", mode, started.c_str(), nullptr};
+  const char* child_argv[] = {self, "--child", mode, started.c_str(), executable, nullptr};
   pid_t child = 0;
   const int spawned =
       posix_spawn(&child, self, &actions, nullptr, const_cast<char* const*>(child_argv), environ);
@@ -115,18 +121,19 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "--child") {
-    return RunChild(argc, argv, std::string(argv[2]) == "main", std::atoll(argv[3]));
+  if (argc == 5 && std::string(argv[1]) == "--child") {
+    return RunChild(argc, argv, std::string(argv[2]) == "main", std::atoll(argv[3]), argv[4]);
   }
   const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
+  const char* executable = argc > 2 ? argv[2] : argv[0];
   std::vector<double> minimal;
   std::vector<double> main_window;
   // One unmeasured round first, so both start from a warm file cache.
-  TimeChild(argv[0], "minimal");
-  TimeChild(argv[0], "main");
+  TimeChild(argv[0], "minimal", executable);
+  TimeChild(argv[0], "main", executable);
   for (int round = 0; round < repetitions; ++round) {
-    const double minimal_ms = TimeChild(argv[0], "minimal");
-    const double main_ms = TimeChild(argv[0], "main");
+    const double minimal_ms = TimeChild(argv[0], "minimal", executable);
+    const double main_ms = TimeChild(argv[0], "main", executable);
     if (minimal_ms < 0 || main_ms < 0) {
       std::fprintf(stderr, "a child failed to show its window (is there a display?)\n");
       return 1;

@@ -98,6 +98,22 @@ set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "graphical MP3 encoder front end / grafische Oberfläche zum MP3-Kodieren")
 set(CPACK_PACKAGE_CONTACT "Zavrik maintainers <zavrik@example.org>")
+
+# What Debian's policy asks of every package: its copyright in the machine-readable format and
+# its changelog, compressed, in share/doc/zavrik. The changelog's version and maintainer are the
+# package's own.
+set(zavrik_doc_dir "${CMAKE_INSTALL_DATADIR}/doc/zavrik")
+install(FILES "${ZAVRIK_DATA_DIR}/debian/copyright" DESTINATION "${zavrik_doc_dir}")
+configure_file("${ZAVRIK_DATA_DIR}/debian/changelog.in" "${CMAKE_BINARY_DIR}/doc/changelog.in" @ONLY)
+set(zavrik_changelog "${CMAKE_BINARY_DIR}/doc/changelog")
+add_custom_command(
+  OUTPUT "${zavrik_changelog}.gz"
+  COMMAND "${CMAKE_COMMAND}" -E copy "${zavrik_changelog}.in" "${zavrik_changelog}"
+  COMMAND "${ZAVRIK_GZIP}" -9nf "${zavrik_changelog}"
+  DEPENDS "${zavrik_changelog}.in"
+  VERBATIM)
+add_custom_target(zavrik_changelog ALL DEPENDS "${zavrik_changelog}.gz")
+install(FILES "${zavrik_changelog}.gz" DESTINATION "${zavrik_doc_dir}")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR "DEB")

@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/options_commands.h"
 #include "encoder_options/encoder_commands.h"
@@ -174,6 +179,59 @@ TEST(MessageBoxPresenterTest, AlertTextIsShownCharacterForCharacter) {
   MessageBoxPresenter().Go({QStringLiteral("OpenOpenError"), text, {QStringLiteral("OK")}});
   EXPECT_EQ(shown, text);
   EXPECT_EQ(format, Qt::PlainText);
+}
+
+// The dialog-button convention of a desktop, as Qt's platform theme gives it to the style.
+class ButtonLayoutStyle : public QProxyStyle {
+ public:
+  explicit ButtonLayoutStyle(QDialogButtonBox::ButtonLayout layout) : layout_(layout) {}
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_DialogButtonLayout) return layout_;
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+
+ private:
+  QDialogButtonBox::ButtonLayout layout_;
+};
+
+// On GNOME and XFCE the about box once showed "Schließen" left of "Gehe zur Site".
+TEST(MessageBoxPresenterTest, ButtonsStandLeftToRightAsListedOnEveryDesktop) {
+  const Alert about = alerts::About(QStringLiteral("Zavrik 1.2a (Deutsch)"));
+  const QList<std::pair<const char*, QDialogButtonBox::ButtonLayout>> desktops = {
+      {"Windows", QDialogButtonBox::WinLayout},     {"macOS", QDialogButtonBox::MacLayout},
+      {"KDE", QDialogButtonBox::KdeLayout},         {"GNOME, XFCE", QDialogButtonBox::GnomeLayout},
+      {"Android", QDialogButtonBox::AndroidLayout},
+  };
+  for (const auto& [desktop, layout] : desktops) {
+    for (int answer = 0; answer <= 2; ++answer) {
+      SCOPED_TRACE(desktop);
+      ButtonLayoutStyle style(layout);
+      QStringList left_to_right;
+      QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        auto* button_box = box->findChild<QDialogButtonBox*>();
+        button_box->setStyle(&style);
+        button_box->layout()->activate();
+        QList<QAbstractButton*> buttons = box->buttons();
+        std::sort(buttons.begin(), buttons.end(), [](QAbstractButton* a, QAbstractButton* b) {
+          return a->geometry().x() < b->geometry().x();
+        });
+        for (const QAbstractButton* button : buttons) left_to_right.append(button->text());
+        // The third answer is Escape, which answers like the last button.
+        if (answer < int(buttons.size())) {
+          buttons.at(answer)->click();
+        } else {
+          QTest::keyClick(box, Qt::Key_Escape);
+          EXPECT_FALSE(box->isVisible()) << "Escape left the box open";
+          if (box->isVisible()) box->reject();
+        }
+      });
+      EXPECT_EQ(MessageBoxPresenter().Go(about), std::min(answer, 1));
+      EXPECT_EQ(left_to_right, about.buttons);
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -57,12 +58,137 @@ TEST_F(SettingsTest, WrittenSettingsReadBackUnchanged) {
       Record(QStringLiteral("/opt/Kodierer mit Leerzeichen/gögö"), false, true, false),
       Record(QStringLiteral("relative/gogo"), true, false, false),
       Record(QString(), false, false, true),
+      Record(QStringLiteral("/a\nb\\n/c\r\\/=x #y\\"), true, false, true),
+      Record(QStringLiteral("/\\\\\\r\n\n"), false, true, false),
   };
+  const QString file = folder_.filePath(QStringLiteral("config/zavrik/settings"));
+  const Settings opposite = Record(QStringLiteral("/other"), true, true, false);
   for (const Settings& settings : cases) {
     SCOPED_TRACE(settings.encoder_location.toStdString());
     ASSERT_TRUE(WriteOptions(executable_, settings));
     EXPECT_TRUE(ReadOptions(executable_) == settings);
+    ASSERT_TRUE(WriteUserOptions(file, settings));
+    EXPECT_TRUE(ReadUserOptions(file, opposite) == settings);
   }
+}
+
+TEST_F(SettingsTest, TheSettingsFileReplacesOnlyTheFieldsItHolds) {
+  // The opposite of every default, so a field taken from nowhere shows.
+  const Settings base = Record(QStringLiteral("/base/gogo"), true, true, false);
+  const QString file = folder_.filePath(QStringLiteral("settings"));
+  struct Case {
+    const char* name;
+    QByteArray content;
+    Settings expected;
+  };
+  const Case cases[] = {
+      {"one flag", "dont_clear_on_open=0\n",
+       Record(QStringLiteral("/base/gogo"), true, false, false)},
+      {"the path alone", "encoder_location=/f/gogo",
+       Record(QStringLiteral("/f/gogo"), true, true, false)},
+      {"an empty path is a path", "encoder_location=\n", Record(QString(), true, true, false)},
+      {"CR LF line ends", "self_register_mime_type=1\r\nencoder_location=/f\r\n",
+       Record(QStringLiteral("/f"), true, true, true)},
+      {"malformed flags", "dont_close_on_add=2\ndont_clear_on_open=true\ndont_close_on_add\n",
+       base},
+      {"comments and unknown names", "# encoder_location=/x\nlocation=/y\n", base},
+      {"text after a NUL in the path", QByteArray("encoder_location=/f\0junk\n", 24),
+       Record(QStringLiteral("/f"), true, true, false)},
+      {"a path beyond the buffer", "encoder_location=/" + QByteArray(2000, 'p'),
+       Record(QStringLiteral("/") + QString(1022, QLatin1Char('p')), true, true, false)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile settings(file);
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    settings.write(c.content);
+    settings.close();
+    EXPECT_TRUE(ReadUserOptions(file, base) == c.expected);
+  }
+
+  // Where no file can be read, nothing is taken from it; a pipe in its place never blocks.
+  ASSERT_TRUE(QFile::remove(file));
+  EXPECT_TRUE(ReadUserOptions(file, base) == base);
+  ASSERT_EQ(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+  EXPECT_TRUE(ReadUserOptions(file, base) == base);
+}
+
+TEST_F(SettingsTest, TheSettingsFileIsWrittenWhereverItsFolderCanBeMade) {
+  const QString blocker = folder_.filePath(QStringLiteral("a file"));
+  QFile file(blocker);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  ASSERT_TRUE(QDir(folder_.path()).mkpath(QStringLiteral("folder/settings")));
+  struct Case {
+    QString file;
+    bool writable;
+  };
+  const Case cases[] = {
+      {folder_.filePath(QStringLiteral("new/config/zavrik/settings")), true},
+      {folder_.filePath(QStringLiteral("settings")), true},
+      {blocker + QStringLiteral("/zavrik/settings"), false},
+      {folder_.filePath(QStringLiteral("folder/settings")), false},
+  };
+  const Settings settings = Record(QStringLiteral("/f/gogo"), true, false, false);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file.toStdString());
+    EXPECT_EQ(CanWriteUserOptions(c.file), c.writable);
+    EXPECT_EQ(WriteUserOptions(c.file, settings), c.writable);
+    EXPECT_EQ(ReadUserOptions(c.file, Settings()) == settings, c.writable);
+    // Replaced by a complete new file, never rewritten in place where a crash could cut it.
+    if (c.writable) {
+      struct stat before {};
+      struct stat after {};
+      ASSERT_EQ(stat(QFile::encodeName(c.file).constData(), &before), 0);
+      ASSERT_TRUE(WriteUserOptions(c.file, Settings()));
+      ASSERT_EQ(stat(QFile::encodeName(c.file).constData(), &after), 0);
+      EXPECT_NE(before.st_ino, after.st_ino);
+    }
+  }
+  // A missing folder is made for this user alone.
+  EXPECT_EQ(QFileInfo(folder_.filePath(QStringLiteral("new"))).permissions().toInt() & 0x0077, 0);
+}
+
+TEST_F(SettingsTest, TheExecutableKeepsTheSettingsWhereverItCanBeWritten) {
+  const QString file = folder_.filePath(QStringLiteral("config/zavrik/settings"));
+  const Settings on_executable = Record(QStringLiteral("/exe/gogo"), true, false, false);
+  const Settings in_file = Record(QStringLiteral("/file/gogo"), false, true, true);
+  ASSERT_TRUE(WriteUserOptions(file, in_file));
+
+  // A writable executable is the one store; the file of an earlier start plays no part.
+  ASSERT_TRUE(SaveSettings(executable_, file, on_executable));
+  EXPECT_TRUE(LoadSettings(executable_, file) == on_executable);
+  EXPECT_TRUE(ReadUserOptions(file, Settings()) == in_file);
+
+  // Where the executable cannot be written, the user's file keeps them.
+  const QString installed = folder_.filePath(QStringLiteral("gone/zavrik"));
+  EXPECT_TRUE(CanSaveSettings(installed, file));
+  ASSERT_TRUE(SaveSettings(installed, file, on_executable));
+  EXPECT_TRUE(LoadSettings(installed, file) == on_executable);
+  EXPECT_FALSE(CanSaveSettings(installed, executable_ + QStringLiteral("/zavrik/settings")));
+}
+
+TEST(UserSettingsFileTest, LiesUnderTheAbsoluteConfigHomeOrElseUnderHome) {
+  const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+  const QString home = QDir::homePath();
+  struct Case {
+    const char* config_home;
+    QString expected;
+  };
+  const Case cases[] = {
+      {"/etc/anna", QStringLiteral("/etc/anna/zavrik/settings")},
+      {"", home + QStringLiteral("/.config/zavrik/settings")},
+      {"konfig", home + QStringLiteral("/.config/zavrik/settings")},
+      {"./konfig", home + QStringLiteral("/.config/zavrik/settings")},
+  };
+  for (const Case& c : cases) {
+    qputenv("XDG_CONFIG_HOME", c.config_home);
+    EXPECT_EQ(UserSettingsFile().toStdString(), c.expected.toStdString()) << c.config_home;
+  }
+  qunsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(UserSettingsFile().toStdString(),
+            (home + QStringLiteral("/.config/zavrik/settings")).toStdString());
+  qputenv("XDG_CONFIG_HOME", saved);
 }
 
 TEST_F(SettingsTest, AFileWithoutAttributesGivesTheDefaults) {

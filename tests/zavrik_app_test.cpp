@@ -40,6 +40,7 @@ class ZavrikAppTest : public ::testing::Test {
     // A stand-in executable: the settings land on its attributes, never on a real program's.
     executable = WriteFile(QStringLiteral("bin/zavrik"), "#!/bin/false\n");
     app.SetExecutablePath(executable);
+    app.SetSettingsFile(Path(QStringLiteral("config/zavrik/settings")));
     app.SetAlertPresenter(&alerts);
   }
 
@@ -159,12 +160,36 @@ TEST_F(ZavrikAppTest, SettingsThatCannotBeKeptAreAnnouncedInTheOptionsTab) {
   StartQuietly();
   EXPECT_TRUE(Find<QLabel>(QStringLiteral("SettingsNotice"))->isHidden());
 
-  // An executable whose attributes cannot be written, like one a package installed as root.
+  // An executable whose attributes cannot be written, like one a package installed as root, and
+  // a settings file that cannot be written either.
+  const QString blocked = WriteFile(QStringLiteral("<b>Datei</b>")) + QStringLiteral("/settings");
   app.SetExecutablePath(Path(QStringLiteral("gone/zavrik")));
+  app.SetSettingsFile(blocked);
   app.ReadyToRun();
   const QLabel* notice = Find<QLabel>(QStringLiteral("SettingsNotice"));
   EXPECT_FALSE(notice->isHidden());
   EXPECT_TRUE(notice->text().contains(QStringLiteral("nicht gespeichert")));
+  EXPECT_TRUE(notice->text().contains(blocked));
+  EXPECT_EQ(notice->textFormat(), Qt::PlainText);
+}
+
+// Two check boxes changed, "Beenden", started again: both still changed, though this user may not
+// write the executable (as after installing the package).
+TEST_F(ZavrikAppTest, SettingsOfAnExecutableThatCannotBeWrittenAreKeptForTheUser) {
+  const QString installed = Path(QStringLiteral("gone/zavrik"));
+  app.SetExecutablePath(installed);
+  app.ReadyToRun();
+  EXPECT_TRUE(Find<QLabel>(QStringLiteral("SettingsNotice"))->isHidden());
+  Find<QCheckBox>(QStringLiteral("DontCloseOnAdd"))->click();
+  Find<QCheckBox>(QStringLiteral("SelfRegisterMIMEType"))->click();
+  ASSERT_TRUE(test_support::WaitUntil([&] { return !app.settings.self_register_mime_type; }));
+  app.main_window->close();
+
+  app.ReadyToRun();
+  EXPECT_TRUE(Find<QCheckBox>(QStringLiteral("DontCloseOnAdd"))->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>(QStringLiteral("DontClearOnOpen"))->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>(QStringLiteral("SelfRegisterMIMEType"))->isChecked());
+  EXPECT_TRUE(QFile::exists(Path(QStringLiteral("config/zavrik/settings"))));
 }
 
 TEST_F(ZavrikAppTest, FilesStartedWithAreSortedLikeHandedFiles) {
@@ -277,6 +302,9 @@ TEST_F(ZavrikAppTest, AboutBoxShowsTheProgramAndItsBuildTime) {
   EXPECT_EQ(about.buttons,
             QStringList({QStringLiteral("Gehe zur Site"), QStringLiteral("Schließen")}));
   EXPECT_TRUE(about.text.startsWith(QStringLiteral("Zavrik 1.2a (Deutsch)\n")));
+  // The second line is the rights notice: never empty, free software says so.
+  EXPECT_FALSE(BuiltInAboutDetails().rights_notice.isEmpty());
+  EXPECT_EQ(about.text.section(QLatin1Char('\n'), 1, 1), BuiltInAboutDetails().rights_notice);
   EXPECT_TRUE(
       about.text.endsWith(QStringLiteral("Kompiliert am ") + BuiltInAboutDetails().build_time));
   // No line is left with a label and no value, whether or not the build gave the details.

@@ -12,7 +12,11 @@ void AddLine(QStringList* group, const QString& label, const QString& value) {
 }  // namespace
 
 AboutDetails BuiltInAboutDetails() {
-  return {QString::fromUtf8(about_details::kRightsNotice),
+  // Zavrik is free software, and its about box says so unless the build gives its own notice.
+  const QString rights = QString::fromUtf8(about_details::kRightsNotice);
+  return {rights.isEmpty() ? QStringLiteral("© 2026 Die Zavrik-Entwickler. Freie Software unter "
+                                            "der GNU GPL, Version 3 oder neuer.")
+                           : rights,
           QString::fromUtf8(about_details::kAuthorEmail),
           QString::fromUtf8(about_details::kWebAddress),
           QString::fromUtf8(about_details::kTranslatorName),

@@ -13,7 +13,8 @@ struct AboutDetails {
   QString build_time;  // "Oct 11 2002 16:26:56"
 };
 
-// The details this build was configured with, and the time this unit was compiled.
+// The details this build was configured with (Zavrik's own rights notice where the build gives
+// none), and the time this unit was compiled.
 AboutDetails BuiltInAboutDetails();
 
 // The about box text: "Zavrik 1.2a (Deutsch)", the rights notice, the author's and the

@@ -74,6 +74,8 @@ OptionsView::OptionsView(Settings& settings, MimeTypeActions& mime_types,
   settings_notice_ = new QLabel(this);
   settings_notice_->setObjectName(QStringLiteral("SettingsNotice"));
   settings_notice_->setWordWrap(true);
+  // The notice names a path, which is never markup.
+  settings_notice_->setTextFormat(Qt::PlainText);
   settings_notice_->hide();
 
   auto* path_label = new QLabel(QStringLiteral("Pfad zu Gogo:"), this);
@@ -164,9 +166,10 @@ void OptionsView::MessageReceived(const Message& message) {
   }
 }
 
-void OptionsView::ShowSettingsCannotBeSaved() {
+void OptionsView::ShowSettingsCannotBeSaved(const QString& settings_file) {
   settings_notice_->setText(
-      QStringLiteral("Änderungen werden nicht gespeichert: Zavrik darf seine Programmdatei nicht "
-                     "ändern. Sie gelten bis zum Beenden."));
+      QStringLiteral("Änderungen werden nicht gespeichert: Zavrik darf weder seine Programmdatei "
+                     "ändern noch \"%1\" schreiben. Sie gelten bis zum Beenden.")
+          .arg(settings_file));
   settings_notice_->show();
 }

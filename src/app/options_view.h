@@ -39,8 +39,9 @@ class OptionsView : public QWidget, public OptionsTab {
   // The tab's own commands; other codes change nothing.
   void MessageReceived(const Message& message) override;
 
-  // Says, once and for the whole session, that changed settings cannot be kept.
-  void ShowSettingsCannotBeSaved();
+  // Says, once and for the whole session, that changed settings cannot be kept, neither on the
+  // executable nor in `settings_file`.
+  void ShowSettingsCannotBeSaved(const QString& settings_file);
 
  private:
   void Fill(const Settings& settings);

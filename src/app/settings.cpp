@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <cerrno>
+#include <optional>
 
 #include "platform/extended_attributes.h"
 #include "platform/paths.h"
@@ -64,6 +67,87 @@ void WriteFlag(int fd, const char* name, bool value) {
   xattrs::Write(fd, name, QByteArray(1, value ? '\1' : '\0'));
 }
 
+// The settings file: one "name=value" line per field, named like the attributes. The path keeps
+// its bytes; a backslash, a line feed and a carriage return in it are written as \\, \n and \r.
+constexpr char kFileEncoderLocation[] = "encoder_location";
+constexpr char kFileDontCloseOnAdd[] = "dont_close_on_add";
+constexpr char kFileDontClearOnOpen[] = "dont_clear_on_open";
+constexpr char kFileSelfRegisterMimeType[] = "self_register_mime_type";
+
+// Four fields take a few kilobytes at most; anything beyond is not Zavrik's.
+constexpr qsizetype kSettingsFileLimit = 64 * 1024;
+
+QByteArray Escaped(const QByteArray& value) {
+  QByteArray escaped;
+  for (const char c : value) {
+    switch (c) {
+      case '\\':
+        escaped += "\\\\";
+        break;
+      case '\n':
+        escaped += "\\n";
+        break;
+      case '\r':
+        escaped += "\\r";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+QByteArray Unescaped(const QByteArray& value) {
+  QByteArray bytes;
+  for (qsizetype i = 0; i < value.size(); ++i) {
+    const char next = i + 1 < value.size() ? value[i + 1] : '\0';
+    if (value[i] == '\\' && (next == '\\' || next == 'n' || next == 'r')) {
+      bytes += next == 'n' ? '\n' : next == 'r' ? '\r' : '\\';
+      ++i;
+    } else {
+      bytes += value[i];
+    }
+  }
+  return bytes;
+}
+
+// The start of a regular file, never blocking on a pipe that stands in its place.
+std::optional<QByteArray> ReadRegularFile(const QString& path, qsizetype limit) {
+  const FileHandle file(path, O_RDONLY | O_NONBLOCK);
+  struct stat status {};
+  if (file.fd() < 0 || ::fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return std::nullopt;
+  }
+  QByteArray content(limit, Qt::Uninitialized);
+  qsizetype filled = 0;
+  while (filled < limit) {
+    const ssize_t got = ::read(file.fd(), content.data() + filled, size_t(limit - filled));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::nullopt;
+    if (got == 0) break;
+    filled += got;
+  }
+  content.truncate(filled);
+  return content;
+}
+
+std::optional<bool> FlagValue(const QByteArray& value) {
+  if (value == "0") return false;
+  if (value == "1") return true;
+  return std::nullopt;
+}
+
+// Creates `folder` and the folders above it that are missing, readable by this user alone.
+bool MakeFolders(const QString& folder) {
+  const QFileInfo info(folder);
+  if (info.isDir()) return true;
+  if (info.exists()) return false;
+  const QString parent = info.absolutePath();
+  if (parent != info.absoluteFilePath() && !MakeFolders(parent)) return false;
+  return ::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 ||
+         (errno == EEXIST && QFileInfo(folder).isDir());
+}
+
 }  // namespace
 
 QString DefaultEncoderLocation(const QString& executable_path) {
@@ -111,4 +195,80 @@ bool WriteOptions(const QString& executable_path, const Settings& settings) {
   WriteFlag(file.fd(), kDontClearOnOpen, settings.dont_clear_on_open);
   WriteFlag(file.fd(), kSelfRegisterMimeType, settings.self_register_mime_type);
   return true;
+}
+
+QString UserSettingsFile() {
+  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+  // A relative value means nothing outside the folder Zavrik happens to start in.
+  if (config.isEmpty() || QDir::isRelativePath(config)) {
+    config = QDir::homePath() + QStringLiteral("/.config");
+  }
+  return config + QStringLiteral("/zavrik/settings");
+}
+
+Settings ReadUserOptions(const QString& file, Settings base) {
+  const std::optional<QByteArray> content = ReadRegularFile(file, kSettingsFileLimit);
+  if (!content) return base;
+  for (QByteArray line : content->split('\n')) {
+    if (line.endsWith('\r')) line.chop(1);  // a line break written by another editor
+    const qsizetype equals = line.indexOf('=');
+    if (line.startsWith('#') || equals < 0) continue;
+    const QByteArray name = line.left(equals);
+    const QByteArray value = line.mid(equals + 1);
+    if (name == kFileEncoderLocation) {
+      QByteArray path = Unescaped(value);
+      const qsizetype nul = path.indexOf('\0');
+      if (nul >= 0) path.truncate(nul);
+      base.encoder_location = Utf8Prefix(QFile::decodeName(path), kLocationBufferSize - 1);
+      continue;
+    }
+    const std::optional<bool> flag = FlagValue(value);
+    if (!flag) continue;
+    if (name == kFileDontCloseOnAdd) base.dont_close_on_add = *flag;
+    if (name == kFileDontClearOnOpen) base.dont_clear_on_open = *flag;
+    if (name == kFileSelfRegisterMimeType) base.self_register_mime_type = *flag;
+  }
+  return base;
+}
+
+bool WriteUserOptions(const QString& file, const Settings& settings) {
+  if (!MakeFolders(QFileInfo(file).absolutePath())) return false;
+  const auto flag = [](bool value) { return QByteArray(value ? "1" : "0"); };
+  QByteArray content = "# Zavrik: Einstellungen des Reiters \"Programm-Optionen\"\n";
+  content +=
+      kFileEncoderLocation + QByteArray("=") +
+      Escaped(QFile::encodeName(Utf8Prefix(settings.encoder_location, kLocationBufferSize - 1))) +
+      '\n';
+  content += kFileDontCloseOnAdd + QByteArray("=") + flag(settings.dont_close_on_add) + '\n';
+  content += kFileDontClearOnOpen + QByteArray("=") + flag(settings.dont_clear_on_open) + '\n';
+  content +=
+      kFileSelfRegisterMimeType + QByteArray("=") + flag(settings.self_register_mime_type) + '\n';
+  QSaveFile save(file);
+  return save.open(QIODevice::WriteOnly) && save.write(content) == content.size() && save.commit();
+}
+
+bool CanWriteUserOptions(const QString& file) {
+  if (QFileInfo(file).isDir()) return false;
+  // The file is replaced by a new one beside it: the nearest folder that exists must take it.
+  QFileInfo folder(QFileInfo(file).absolutePath());
+  while (!folder.exists() && folder.absoluteFilePath() != folder.absolutePath()) {
+    folder = QFileInfo(folder.absolutePath());
+  }
+  const QByteArray path = QFile::encodeName(folder.absoluteFilePath());
+  return folder.isDir() && ::faccessat(AT_FDCWD, path.constData(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+Settings LoadSettings(const QString& executable_path, const QString& user_file) {
+  const Settings on_executable = ReadOptions(executable_path);
+  if (CanWriteOptions(executable_path)) return on_executable;
+  return ReadUserOptions(user_file, on_executable);
+}
+
+bool SaveSettings(const QString& executable_path, const QString& user_file,
+                  const Settings& settings) {
+  return WriteOptions(executable_path, settings) || WriteUserOptions(user_file, settings);
+}
+
+bool CanSaveSettings(const QString& executable_path, const QString& user_file) {
+  return CanWriteOptions(executable_path) || CanWriteUserOptions(user_file);
 }

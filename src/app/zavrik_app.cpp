@@ -18,6 +18,7 @@
 ZavrikApp::ZavrikApp(int& argc, char** argv)
     : QApplication(argc, argv),
       executable_path_(QCoreApplication::applicationFilePath()),
+      settings_file_(UserSettingsFile()),
       message_boxes_(std::make_unique<MessageBoxPresenter>()),
       alerts_(message_boxes_.get()) {
   // No application display name: Qt would append it to every window title that does not end
@@ -45,8 +46,10 @@ void ZavrikApp::ReadyToRun() {
   if (settings.self_register_mime_type) RegisterMIMEType(false);
   options_view_ = new OptionsView(settings, *this, this);
   main_window = std::make_unique<MainWindow>(QString(), settings, *this, *alerts_, *options_view_);
-  // An executable installed by a package belongs to root: say so instead of losing changes.
-  if (!CanWriteOptions(executable_path_)) options_view_->ShowSettingsCannotBeSaved();
+  // Say so instead of losing changes when nothing can keep them.
+  if (!CanSaveSettings(executable_path_, settings_file_)) {
+    options_view_->ShowSettingsCannotBeSaved(settings_file_);
+  }
   // Files the program was started with are sorted like files handed over later: the first
   // list file is opened, the files before it are added.
   if (!launch_refs.isEmpty()) {
@@ -111,9 +114,9 @@ void ZavrikApp::AboutRequested() {
   if (pressed == 0) QDesktopServices::openUrl(SiteUrl(details.web_address, executable_path_));
 }
 
-void ZavrikApp::ReadOptions() { settings = ::ReadOptions(executable_path_); }
+void ZavrikApp::ReadOptions() { settings = LoadSettings(executable_path_, settings_file_); }
 
-void ZavrikApp::WriteOptions() { ::WriteOptions(executable_path_, settings); }
+void ZavrikApp::WriteOptions() { SaveSettings(executable_path_, settings_file_, settings); }
 
 void ZavrikApp::RegisterMIMEType(bool show_result) {
   const MimeInstallResult result = InstallListMimeType(executable_path_);

@@ -24,6 +24,9 @@ class ZavrikApp : public QApplication, public ApplicationPort, public MimeTypeAc
   // The file whose attributes hold the settings and beside which the readme stands; the running
   // executable unless set (tests use a copy).
   void SetExecutablePath(const QString& path) { executable_path_ = path; }
+  // Where the settings are kept when the executable cannot keep them; the user's settings file
+  // unless set.
+  void SetSettingsFile(const QString& path) { settings_file_ = path; }
   // Where alerts go; message boxes unless set.
   void SetAlertPresenter(AlertPresenter* alerts);
 
@@ -49,6 +52,7 @@ class ZavrikApp : public QApplication, public ApplicationPort, public MimeTypeAc
 
  private:
   QString executable_path_;
+  QString settings_file_;
   // The program options tab of the window; the window owns it.
   OptionsView* options_view_ = nullptr;
   std::unique_ptr<AlertPresenter> message_boxes_;

@@ -12,11 +12,16 @@ int MessageBoxPresenter::Go(const Alert& alert) {
   box.setText(alert.text);
   if (!alert.details.isEmpty()) box.setDetailedText(alert.details);
   box.setIcon(alert.kind == Alert::Kind::Stop ? QMessageBox::Critical : QMessageBox::Information);
+  // Every desktop's button convention keeps action buttons in the order they were added; two
+  // accept buttons would swap places on GNOME and XFCE.
   QList<QAbstractButton*> buttons;
   for (const QString& label : alert.buttons) {
-    buttons.append(box.addButton(label, QMessageBox::AcceptRole));
+    buttons.append(box.addButton(label, QMessageBox::ActionRole));
   }
-  if (!buttons.isEmpty()) box.setDefaultButton(qobject_cast<QPushButton*>(buttons.last()));
+  if (!buttons.isEmpty()) {
+    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.last()));
+    box.setEscapeButton(buttons.last());
+  }
   box.exec();
   const int pressed = buttons.indexOf(box.clickedButton());
   // Closing the box without a button counts as the last button (cancel-like).
