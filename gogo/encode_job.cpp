@@ -200,8 +200,16 @@ bool Finish(Mp3Encoder& encoder, OutputFile& output) {
 bool DeleteInput(const std::string& input, const std::string& output) {
   const int folder = open(FolderOf(output).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
-    fsync(folder);
+    // A folder that cannot be synced at all (EINVAL) leaves the order to its file system; a
+    // sync that fails may lose the new name, so the input must stay.
+    const int error = fsync(folder) == 0 ? 0 : errno;
     close(folder);
+    if (error != 0 && error != EINVAL) {
+      Report(Quoted(output) +
+             " ist geschrieben, aber nicht sicher auf dem Datenträger; die Eingabe " +
+             Quoted(input) + " bleibt erhalten: " + std::strerror(error));
+      return false;
+    }
   }
   if (unlink(input.c_str()) == 0) return true;
   Report(Quoted(output) + " ist fertig, aber die Eingabe " + Quoted(input) +

@@ -63,9 +63,11 @@ struct GogoRun {
   QString error_output;
 };
 
-GogoRun RunGogo(const QStringList& arguments, const QString& folder) {
+GogoRun RunGogo(const QStringList& arguments, const QString& folder,
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
   QProcess process;
   process.setWorkingDirectory(folder);
+  process.setProcessEnvironment(environment);
   process.start(GogoPath(), arguments);
   EXPECT_TRUE(process.waitForFinished(60000));
   return {process.exitCode(), process.exitStatus(),
@@ -426,6 +428,60 @@ TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
       folder());
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(ReadBytes(kept), before);
+}
+
+struct FailingStepCase {
+  const char* step;
+  bool older_mp3;  // an MP3 of that name is there to be replaced
+  bool mp3_stays;  // the step comes after the MP3 is complete and in place
+};
+
+// A full or failing disk at any step of writing the MP3 fails the run with a message that names
+// the MP3, and loses nothing: no partial MP3 appears, an older one stays whole, and the input
+// stays even with -delete.
+TEST_F(GogoTest, AFailingDiskAtAnyStepLosesNothing) {
+  QString preload = QStringLiteral(FAILING_CALLS);
+#ifdef SANITIZER_RUNTIME
+  if (!QFileInfo(QStringLiteral(SANITIZER_RUNTIME)).isAbsolute())
+    GTEST_SKIP() << "the sanitizer runtime is linked into gogo; nothing preloaded comes first";
+  preload.prepend(QStringLiteral(SANITIZER_RUNTIME ":"));
+#endif
+  const FailingStepCase cases[] = {
+      {"append", false, false}, {"overwrite", false, false}, {"sync", false, false},
+      {"link", false, false},   {"rename", true, false},     {"folder-sync", false, true},
+  };
+  const QString input = Path(QStringLiteral("in.wav"));
+  const QString output = Path(QStringLiteral("in.mp3"));
+  WriteTone(input, {});
+  ASSERT_EQ(RunGogo({input}, folder()).exit_code, 0);
+  const QByteArray older_mp3 = ReadBytes(output);
+  WriteTone(input, {2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 4.0});
+  const QByteArray input_bytes = ReadBytes(input);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("LD_PRELOAD"), preload);
+  for (const FailingStepCase& c : cases) {
+    environment.insert(QStringLiteral("ZAVRIK_FAILING"), QString::fromLatin1(c.step));
+    for (const char* threads : {"1", "2"}) {
+      SCOPED_TRACE(std::string(c.step) + " on " + threads + " threads");
+      QFile::remove(output);
+      if (c.older_mp3) WriteText(output, older_mp3);
+      const QStringList before = Entries(folder());
+      const GogoRun run = RunGogo(
+          {QStringLiteral("-delete"), QStringLiteral("-j"), QString::fromLatin1(threads), input},
+          folder(), environment);
+      EXPECT_EQ(run.status, QProcess::NormalExit);
+      EXPECT_EQ(run.exit_code, 1);
+      EXPECT_TRUE(run.error_output.trimmed().section(QLatin1Char('\n'), -1).contains(output))
+          << run.error_output.toStdString();
+      EXPECT_TRUE(ReadBytes(input) == input_bytes) << "the input is gone or changed";
+      if (c.mp3_stays) {
+        EXPECT_NEAR(double(DecodedFrames(output)), 4.0 * 44100, kFrameSamples);
+      } else {
+        EXPECT_EQ(Entries(folder()), before);
+        EXPECT_EQ(ReadBytes(output), c.older_mp3 ? older_mp3 : QByteArray());
+      }
+    }
+  }
 }
 
 struct TagCase {
