@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <string_view>
 
 #include "encode/encoder_output.h"
 #include "encode/run_progress.h"
@@ -62,7 +62,7 @@ TEST(FailureMessageTest, TheEncodersLineElseItsExitStatusOrSignal) {
 }
 
 struct MixCase {
-  const char* outcomes;  // one letter a file: Encoded, Failed, Skipped, Not started
+  const char* outcomes;  // a letter a file, as FileOutcome orders them: E, F, S, N
   const char* notice;
   const char* alert;  // "": no file failed, no alert
   const char* details = nullptr;
@@ -86,16 +86,13 @@ TEST(RunResultsTest, TheAlertAndTheNoticeCountWhatFailed) {
       {"FFSNN", "0 von 5 Dateien kodiert, 2 fehlgeschlagen",
        "2 von 5 Dateien konnten nicht kodiert werden."},
   };
-  const std::map<char, FileOutcome> outcome = {{'E', FileOutcome::kEncoded},
-                                               {'F', FileOutcome::kFailed},
-                                               {'S', FileOutcome::kSkipped},
-                                               {'N', FileOutcome::kNotStarted}};
   for (const MixCase& c : cases) {
     SCOPED_TRACE(c.outcomes);
     RunResults results;
     for (const char* letter = c.outcomes; *letter != '\0'; ++letter) {
       const QString name = QStringLiteral("/m/%1.wav").arg(letter - c.outcomes);
-      results.Add({name, outcome.at(*letter), QStringLiteral("gogo: ") + name});
+      const auto outcome = FileOutcome(std::string_view("EFSN").find(*letter));
+      results.Add({name, outcome, QStringLiteral("gogo: ") + name});
     }
     EXPECT_EQ(results.NoticeText().toStdString(), c.notice);
     const bool alert = results.Count(FileOutcome::kFailed) > 0;

@@ -135,7 +135,6 @@ TEST_F(SingleInstanceTest, ASocketOfAnotherUserOrOpenToOthersIsNeverUsed) {
     SCOPED_TRACE(c.name);
     const QString path = folder.path() + QStringLiteral("/") + QString::fromLatin1(c.name);
     SingleInstance instance(path);
-    instance.SetHandler(&handler);
     ASSERT_TRUE(instance.Listen());
     const QByteArray name = QFile::encodeName(path);
     ASSERT_EQ(chmod(name.constData(), c.mode), 0);
@@ -147,8 +146,6 @@ TEST_F(SingleInstanceTest, ASocketOfAnotherUserOrOpenToOthersIsNeverUsed) {
     EXPECT_EQ(HandOverInBackground(path, {QStringLiteral("/a")}),
               SingleInstance::HandOver::NoInstance);
   }
-  QCoreApplication::processEvents();
-  EXPECT_TRUE(handler.messages.isEmpty());
   if (!skipped.isEmpty()) GTEST_SKIP() << skipped.toStdString();
 }
 

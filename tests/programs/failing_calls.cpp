@@ -3,7 +3,6 @@
 // "overwrite" (a write over bytes already there), "sync" (a file's), "folder-sync", "link" or
 // "rename". Pipes and terminals are left alone, so the program can still say what went wrong.
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,11 +70,6 @@ int linkat(int from_folder, const char* from, int to_folder, const char* to, int
 int rename(const char* from, const char* to) {
   if (Fails("rename", EIO)) return -1;
   return Real<decltype(rename)>("rename")(from, to);
-}
-
-int renameat(int from_folder, const char* from, int to_folder, const char* to) {
-  if (Fails("rename", EIO)) return -1;
-  return Real<decltype(renameat)>("renameat")(from_folder, from, to_folder, to);
 }
 
 int renameat2(int from_folder, const char* from, int to_folder, const char* to, unsigned flags) {
