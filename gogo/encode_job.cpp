@@ -222,8 +222,16 @@ bool DeleteInput(const std::string& input, const struct stat& input_status,
                  const std::string& output) {
   const int folder = open(FolderOf(output).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
-    fsync(folder);
+    // A folder that cannot be synced at all (EINVAL) leaves the order to its file system; a
+    // sync that fails may lose the new name, so the input must stay.
+    const int error = fsync(folder) == 0 ? 0 : errno;
     close(folder);
+    if (error != 0 && error != EINVAL) {
+      Report(Quoted(output) +
+             " ist geschrieben, aber nicht sicher auf dem Datenträger; die Eingabe " +
+             Quoted(input) + " bleibt erhalten: " + std::strerror(error));
+      return false;
+    }
   }
   if (!IsTheFileRead(input, input_status)) {
     Report(Quoted(output) + " ist fertig, aber unter dem Namen " + Quoted(input) +

@@ -68,9 +68,11 @@ struct GogoRun {
   QString error_output;
 };
 
-GogoRun RunGogo(const QStringList& arguments, const QString& folder) {
+GogoRun RunGogo(const QStringList& arguments, const QString& folder,
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
   QProcess process;
   process.setWorkingDirectory(folder);
+  process.setProcessEnvironment(environment);
   process.start(GogoPath(), arguments);
   EXPECT_TRUE(process.waitForFinished(60000));
   return {process.exitCode(), process.exitStatus(),
@@ -191,6 +193,29 @@ std::map<QString, QString> Id3TextFrames(const QString& path) {
   return frames;
 }
 
+std::vector<float> ReadSamples(const QString& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+  if (file == nullptr) return {};
+  std::vector<float> samples(size_t(info.frames) * info.channels);
+  samples.resize(size_t(sf_readf_float(file, samples.data(), info.frames)) * info.channels);
+  sf_close(file);
+  return samples;
+}
+
+// How the decoded sound compares with the input: the level difference in dB and the
+// correlation of the samples. The decoder drops the encoder delay that the info frame names.
+std::pair<double, double> Compare(const std::vector<float>& input,
+                                  const std::vector<float>& decoded) {
+  double in = 1e-12, out = 1e-12, both = 0;
+  for (size_t i = 0; i < std::min(input.size(), decoded.size()); ++i) {
+    in += double(input[i]) * input[i];
+    out += double(decoded[i]) * decoded[i];
+    both += double(input[i]) * decoded[i];
+  }
+  return {10 * std::log10(out / in), both / std::sqrt(in * out)};
+}
+
 QStringList Entries(const QString& folder) {
   return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
@@ -210,32 +235,43 @@ struct LengthCase {
   QStringList options = {};
 };
 
-TEST_F(GogoTest, EncodedFilesDecodeToTheInputLengthWithinOneFrame) {
+// Every form of input, on one thread and on several: long enough to be split into chunks.
+TEST_F(GogoTest, EncodedFilesDecodeToTheInputItselfWithinOneFrame) {
   const LengthCase cases[] = {
-      {"mono16", {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.5}},
-      {"stereo16", {2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2.0}},
-      {"stereo24", {2, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1.0}},
-      {"float", {2, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1.2}},
-      {"mono22050", {1, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0}, {"-b", "64"}},
-      {"stereo22050", {2, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0}, {"-b", "96", "-m", "s"}},
-      {"unsigned8", {1, 32000, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0.7}},
-      {"aiff", {2, 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 0.5}},
-      {"flac", {2, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 0.5}},
+      {"mono16", {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3.5}},
+      {"stereo16", {2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 4.0}},
+      {"stereo24", {2, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 3.2}},
+      {"stereo32", {2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_32, 3.5}},
+      {"float", {2, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 3.6}},
+      {"mono_double", {1, 48000, SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 3.2}},
+      {"mono22050", {1, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 7.0}, {"-b", "64"}},
+      {"stereo22050", {2, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 6.8}, {"-b", "96", "-m", "s"}},
+      {"unsigned8", {1, 32000, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 4.7}},
+      {"aiff", {2, 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 3.4}},
+      {"flac", {2, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 3.5}},
   };
   for (const LengthCase& c : cases) {
-    SCOPED_TRACE(c.name);
     const QString input = Path(QString::fromLatin1(c.name) + QStringLiteral(".in"));
     WriteTone(input, c.tone);
-    const GogoRun run = RunGogo(c.options + QStringList{input}, folder());
-    ASSERT_EQ(run.exit_code, 0) << run.error_output.toStdString();
-    SF_INFO info{};
-    const sf_count_t decoded =
-        DecodedFrames(Path(QString::fromLatin1(c.name) + QStringLiteral(".mp3")), &info);
-    const sf_count_t expected = sf_count_t(c.tone.seconds * c.tone.sample_rate);
-    EXPECT_EQ(info.samplerate, c.tone.sample_rate);
-    EXPECT_EQ(info.channels, c.tone.channels);
-    EXPECT_NEAR(double(decoded), double(expected), kFrameSamples);
-    EXPECT_TRUE(HasInfoFrame(Path(QString::fromLatin1(c.name) + QStringLiteral(".mp3"))));
+    const std::vector<float> original = ReadSamples(input);
+    for (const char* threads : {"1", "3"}) {
+      SCOPED_TRACE(std::string(c.name) + " on " + threads + " threads");
+      const QString output = Path(QString::fromLatin1(c.name) + QStringLiteral(".mp3"));
+      const GogoRun run = RunGogo(
+          c.options + QStringList{QStringLiteral("-j"), QString::fromLatin1(threads), input},
+          folder());
+      ASSERT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+      SF_INFO info{};
+      const sf_count_t decoded = DecodedFrames(output, &info);
+      const sf_count_t expected = sf_count_t(c.tone.seconds * c.tone.sample_rate);
+      EXPECT_EQ(info.samplerate, c.tone.sample_rate);
+      EXPECT_EQ(info.channels, c.tone.channels);
+      EXPECT_NEAR(double(decoded), double(expected), kFrameSamples);
+      EXPECT_TRUE(HasInfoFrame(output));
+      const auto [level_db, correlation] = Compare(original, ReadSamples(output));
+      EXPECT_NEAR(level_db, 0, 1);
+      EXPECT_GT(correlation, 0.99);
+    }
   }
 }
 
@@ -550,23 +586,82 @@ TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
   }
 }
 
+struct FailingStepCase {
+  const char* step;
+  bool older_mp3;  // an MP3 of that name is there to be replaced
+  bool mp3_stays;  // the step comes after the MP3 is complete and in place
+};
+
+// A full or failing disk at any step of writing the MP3 fails the run with a message that names
+// the MP3, and loses nothing: no partial MP3 appears, an older one stays whole, and the input
+// stays even with -delete.
+TEST_F(GogoTest, AFailingDiskAtAnyStepLosesNothing) {
+  const QString preload = QStringLiteral(FAILING_CALLS_PRELOAD);
+  if (preload.isEmpty())
+    GTEST_SKIP() << "the sanitizer runtime is linked into gogo; nothing preloaded comes first";
+  const FailingStepCase cases[] = {
+      {"append", false, false}, {"overwrite", false, false}, {"sync", false, false},
+      {"link", false, false},   {"rename", true, false},     {"folder-sync", false, true},
+  };
+  const QString input = Path(QStringLiteral("in.wav"));
+  const QString output = Path(QStringLiteral("in.mp3"));
+  WriteTone(input, {});
+  ASSERT_EQ(RunGogo({input}, folder()).exit_code, 0);
+  const QByteArray older_mp3 = ReadBytes(output);
+  WriteTone(input, {2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 4.0});
+  const QByteArray input_bytes = ReadBytes(input);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("LD_PRELOAD"), preload);
+  for (const FailingStepCase& c : cases) {
+    environment.insert(QStringLiteral("ZAVRIK_FAILING"), QString::fromLatin1(c.step));
+    for (const char* threads : {"1", "2"}) {
+      SCOPED_TRACE(std::string(c.step) + " on " + threads + " threads");
+      QFile::remove(output);
+      if (c.older_mp3) WriteText(output, older_mp3);
+      const QStringList before = Entries(folder());
+      const GogoRun run = RunGogo(
+          {QStringLiteral("-delete"), QStringLiteral("-j"), QString::fromLatin1(threads), input},
+          folder(), environment);
+      EXPECT_EQ(run.status, QProcess::NormalExit);
+      EXPECT_EQ(run.exit_code, 1);
+      EXPECT_TRUE(run.error_output.trimmed().section(QLatin1Char('\n'), -1).contains(output))
+          << run.error_output.toStdString();
+      EXPECT_TRUE(ReadBytes(input) == input_bytes) << "the input is gone or changed";
+      if (c.mp3_stays) {
+        EXPECT_NEAR(double(DecodedFrames(output)), 4.0 * 44100, kFrameSamples);
+      } else {
+        EXPECT_EQ(Entries(folder()), before);
+        EXPECT_EQ(ReadBytes(output), c.older_mp3 ? older_mp3 : QByteArray());
+      }
+    }
+  }
+}
+
+struct TagCase {
+  int kind;
+  const char* text;
+  const char* frame;
+  const char* arrives;
+};
+
 TEST_F(GogoTest, TagsOfTheInputArriveAsId3v2Frames) {
+  const TagCase cases[] = {
+      {SF_STR_TITLE, "Größe des Meeres", "TIT2", "Größe des Meeres"},
+      {SF_STR_ARTIST, "Die Band", "TPE1", "Die Band"},
+      {SF_STR_ALBUM, "Album", "TALB", "Album"},
+      {SF_STR_DATE, "2024-05-01", "TYER", "2024"},
+      {SF_STR_COMMENT, "Ein Kommentar", "COMM", "Ein Kommentar"},
+      {SF_STR_TRACKNUMBER, "7", "TRCK", "7"},
+      {SF_STR_GENRE, "Schlager – Ü", "TCON", "Schlager – Ü"},
+  };
+  TagTexts tags;
+  for (const TagCase& c : cases) tags[c.kind] = c.text;
   const QString input = Path(QStringLiteral("tagged.wav"));
-  WriteTone(input, {},
-            {{SF_STR_TITLE, "Größe des Meeres"},
-             {SF_STR_ARTIST, "Die Band"},
-             {SF_STR_ALBUM, "Album"},
-             {SF_STR_DATE, "2024-05-01"},
-             {SF_STR_COMMENT, "Ein Kommentar"},
-             {SF_STR_TRACKNUMBER, "7"}});
+  WriteTone(input, {}, tags);
   ASSERT_EQ(RunGogo({input}, folder()).exit_code, 0);
   std::map<QString, QString> frames = Id3TextFrames(Path(QStringLiteral("tagged.mp3")));
-  EXPECT_EQ(frames[QStringLiteral("TIT2")], QStringLiteral("Größe des Meeres"));
-  EXPECT_EQ(frames[QStringLiteral("TPE1")], QStringLiteral("Die Band"));
-  EXPECT_EQ(frames[QStringLiteral("TALB")], QStringLiteral("Album"));
-  EXPECT_EQ(frames[QStringLiteral("TYER")], QStringLiteral("2024"));
-  EXPECT_EQ(frames[QStringLiteral("COMM")], QStringLiteral("Ein Kommentar"));
-  EXPECT_EQ(frames[QStringLiteral("TRCK")], QStringLiteral("7"));
+  for (const TagCase& c : cases)
+    EXPECT_EQ(frames[QString::fromLatin1(c.frame)].toStdString(), c.arrives) << c.frame;
   // The info frame still follows the tag, so the length survives the tag.
   EXPECT_TRUE(HasInfoFrame(Path(QStringLiteral("tagged.mp3"))));
   EXPECT_NEAR(double(DecodedFrames(Path(QStringLiteral("tagged.mp3")))), 1.5 * 44100,
@@ -944,16 +1039,6 @@ void WriteMusic(const QString& path, int channels, double seconds) {
   }
   ASSERT_EQ(sf_writef_float(file, samples.data(), total), total);
   sf_close(file);
-}
-
-std::vector<float> ReadSamples(const QString& path) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-  if (file == nullptr) return {};
-  std::vector<float> samples(size_t(info.frames) * info.channels);
-  samples.resize(size_t(sf_readf_float(file, samples.data(), info.frames)) * info.channels);
-  sf_close(file);
-  return samples;
 }
 
 double SignalToError(const std::vector<float>& input, const std::vector<float>& decoded,

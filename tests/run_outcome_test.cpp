@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include "encode/encoder_output.h"
 #include "encode/run_progress.h"
 
@@ -64,35 +66,77 @@ TEST(FailureMessageTest, TheEncodersLineElseItsExitStatusOrSignal) {
             QStringLiteral("Der Kodierer wurde durch Signal 11 beendet."));
 }
 
-TEST(RunResultsTest, TheAlertAndTheNoticeCountWhatFailed) {
-  RunResults results;
-  results.Add({QStringLiteral("/m/a.wav"), FileOutcome::kEncoded, {}});
-  results.Add({QStringLiteral("/m/b.wav"), FileOutcome::kFailed, QStringLiteral("gogo: b")});
-  results.Add({QStringLiteral("/m/c.wav"), FileOutcome::kSkipped, {}});
-  results.Add({QStringLiteral("/m/d.wav"), FileOutcome::kFailed, QStringLiteral("gogo: d")});
-  const Alert alert = results.FailureAlert();
-  EXPECT_EQ(alert.text, QStringLiteral("2 von 4 Dateien konnten nicht kodiert werden."));
-  EXPECT_EQ(alert.details, QStringLiteral("/m/b.wav\ngogo: b\n\n/m/d.wav\ngogo: d"));
-  EXPECT_EQ(results.NoticeText(), QStringLiteral("1 von 4 Dateien kodiert, 2 fehlgeschlagen"));
+struct MixCase {
+  const char* outcomes;  // a letter a file, as FileOutcome orders them: E, F, S, N
+  const char* notice;
+  const char* alert;  // "": no file failed, no alert
+  const char* details = nullptr;
+};
 
-  RunResults all_encoded;
-  for (int i = 0; i < 12; ++i)
-    all_encoded.Add({QStringLiteral("/m/x.wav"), FileOutcome::kEncoded, {}});
-  EXPECT_EQ(all_encoded.NoticeText(), QStringLiteral("12 Dateien kodiert"));
+TEST(RunResultsTest, TheAlertAndTheNoticeCountWhatFailed) {
+  const MixCase cases[] = {
+      {"", "0 Dateien kodiert", ""},
+      {"E", "1 Datei kodiert", ""},
+      {"EEEEEEEEEEEE", "12 Dateien kodiert", ""},
+      {"ESEEE", "4 von 5 Dateien kodiert", ""},
+      {"EESNN", "2 von 5 Dateien kodiert", ""},
+      {"NNNNN", "0 von 5 Dateien kodiert", ""},
+      {"F", "0 von 1 Datei kodiert, 1 fehlgeschlagen",
+       "1 von 1 Datei konnte nicht kodiert werden."},
+      {"FEEEE", "4 von 5 Dateien kodiert, 1 fehlgeschlagen",
+       "1 von 5 Dateien konnte nicht kodiert werden."},
+      {"EFSF", "1 von 4 Dateien kodiert, 2 fehlgeschlagen",
+       "2 von 4 Dateien konnten nicht kodiert werden.",
+       "/m/1.wav\ngogo: /m/1.wav\n\n/m/3.wav\ngogo: /m/3.wav"},
+      {"FFSNN", "0 von 5 Dateien kodiert, 2 fehlgeschlagen",
+       "2 von 5 Dateien konnten nicht kodiert werden."},
+  };
+  for (const MixCase& c : cases) {
+    SCOPED_TRACE(c.outcomes);
+    RunResults results;
+    for (const char* letter = c.outcomes; *letter != '\0'; ++letter) {
+      const QString name = QStringLiteral("/m/%1.wav").arg(letter - c.outcomes);
+      const auto outcome = FileOutcome(std::string_view("EFSN").find(*letter));
+      results.Add({name, outcome, QStringLiteral("gogo: ") + name});
+    }
+    EXPECT_EQ(results.NoticeText().toStdString(), c.notice);
+    const bool alert = results.Count(FileOutcome::kFailed) > 0;
+    EXPECT_EQ(alert ? results.FailureAlert().text.toStdString() : "", c.alert);
+    if (c.details != nullptr) {
+      EXPECT_EQ(results.FailureAlert().details.toStdString(), c.details);
+    }
+  }
 }
 
+struct ProgressStep {
+  qint64 begins_file;  // its bytes; -1 while the same file goes on
+  double percent;
+  qint64 now_ms;
+  double fraction;
+  const char* remaining;
+};
+
 TEST(RunProgressTest, BytesWeighTheFilesAndTheEstimateWaitsAFewSeconds) {
+  // Five files of 100, 300, 50, 400 and 150 bytes; the estimate is the time so far, stretched
+  // by what remains of the bytes.
+  const ProgressStep steps[] = {
+      {100, 50, 1000, 0.05, ""},
+      {300, 0, 4000, 0.1, "noch etwa 0:36"},
+      {-1, 100, 8000, 0.4, "noch etwa 0:12"},
+      {50, 0, 10000, 0.4, "noch etwa 0:15"},
+      {400, 50, 20000, 0.65, "noch etwa 0:11"},
+      {150, 0, 30000, 0.85, "noch etwa 0:05"},
+      {-1, 100, 31000, 1.0, "noch etwa 0:00"},
+  };
   RunProgress progress;
   progress.Start(1000, 0);
-  progress.BeginFile(200);
-  progress.SetFilePercent(50);
-  EXPECT_DOUBLE_EQ(progress.Fraction(), 0.1);
-  EXPECT_EQ(progress.RemainingText(2000), QString());
-  progress.BeginFile(800);
-  progress.SetFilePercent(25);
-  EXPECT_DOUBLE_EQ(progress.Fraction(), 0.4);
-  // 0.4 of the run in 10 s: 15 s remain.
-  EXPECT_EQ(progress.RemainingText(10000), QStringLiteral("noch etwa 0:15"));
+  for (const ProgressStep& step : steps) {
+    SCOPED_TRACE(step.now_ms);
+    if (step.begins_file >= 0) progress.BeginFile(step.begins_file);
+    progress.SetFilePercent(step.percent);
+    EXPECT_DOUBLE_EQ(progress.Fraction(), step.fraction);
+    EXPECT_EQ(progress.RemainingText(step.now_ms).toStdString(), step.remaining);
+  }
   progress.Start(1000, 0);
   progress.BeginFile(1000);
   progress.SetFilePercent(1);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -113,6 +114,39 @@ TEST_F(SingleInstanceTest, ASocketLeftByACrashedInstanceDoesNotStopTheNextStart)
 TEST_F(SingleInstanceTest, WithoutAnInstanceNothingIsHandedOver) {
   EXPECT_EQ(SingleInstance::HandTo(socket_path, {QStringLiteral("/a")}, 1000),
             SingleInstance::HandOver::NoInstance);
+}
+
+struct UntrustedSocketCase {
+  const char* name;
+  bool another_owner;
+  mode_t mode;
+};
+
+// Whoever owns the socket listens behind it; a socket others may write to was not made by a
+// Zavrik of this user. Either way the paths are not handed over.
+TEST_F(SingleInstanceTest, ASocketOfAnotherUserOrOpenToOthersIsNeverUsed) {
+  const UntrustedSocketCase cases[] = {
+      {"another user's", true, 0700},
+      {"others may write", false, 0702},
+      {"the group may write", false, 0720},
+  };
+  QString skipped;
+  for (const UntrustedSocketCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString path = folder.path() + QStringLiteral("/") + QString::fromLatin1(c.name);
+    SingleInstance instance(path);
+    ASSERT_TRUE(instance.Listen());
+    const QByteArray name = QFile::encodeName(path);
+    ASSERT_EQ(chmod(name.constData(), c.mode), 0);
+    // Giving a file away takes root, as in CI; elsewhere this case cannot be made.
+    if (c.another_owner && chown(name.constData(), geteuid() + 1, getegid()) != 0) {
+      skipped = QStringLiteral("only root can give the socket to another user");
+      continue;
+    }
+    EXPECT_EQ(HandOverInBackground(path, {QStringLiteral("/a")}),
+              SingleInstance::HandOver::NoInstance);
+  }
+  if (!skipped.isEmpty()) GTEST_SKIP() << skipped.toStdString();
 }
 
 TEST_F(SingleInstanceTest, AMalformedRequestIsDroppedWithoutAnAnswer) {

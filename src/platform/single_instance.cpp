@@ -64,9 +64,13 @@ QString SingleInstance::DefaultSocketPath() {
 
 SingleInstance::HandOver SingleInstance::HandTo(const QString& socket_path,
                                                 const QStringList& paths, int timeout_ms) {
-  // A socket another user put in a shared folder is not ours to talk to.
+  // A socket another user put in a shared folder is not ours to talk to, and one that others may
+  // write to was not made by Listen: anybody could be behind it.
   const QFileInfo socket_file(socket_path);
-  if (!socket_file.exists() || socket_file.ownerId() != geteuid()) return HandOver::NoInstance;
+  if (!socket_file.exists() || socket_file.ownerId() != geteuid() ||
+      (socket_file.permissions() & (QFile::WriteGroup | QFile::WriteOther))) {
+    return HandOver::NoInstance;
+  }
 
   QLocalSocket socket;
   socket.connectToServer(socket_path);
