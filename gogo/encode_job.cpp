@@ -229,7 +229,7 @@ bool DeleteInput(const std::string& input, const struct stat& input_status,
     if (error != 0 && error != EINVAL) {
       Report(Quoted(output) +
              " ist geschrieben, aber nicht sicher auf dem Datenträger; die Eingabe " +
-             Quoted(input) + " bleibt erhalten: " + std::strerror(error));
+             Quoted(input) + " bleibt erhalten: " + SystemReason(error));
       return false;
     }
   }
