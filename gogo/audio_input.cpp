@@ -60,7 +60,7 @@ std::string LibraryReason(int code) {
     case SF_ERR_UNRECOGNISED_FORMAT:
       return "unbekanntes Format";
     case SF_ERR_SYSTEM:
-      return "das System verweigert den Zugriff";
+      return "ein Fehler des Systems beim Lesen";
     case SF_ERR_MALFORMED_FILE:
       return "die Datei ist fehlerhaft aufgebaut";
     case SF_ERR_UNSUPPORTED_ENCODING:
