@@ -449,7 +449,10 @@ class FuseFolder {
     }
   }
   ~FuseFolder() {
-    if (mounted_) QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-u"), path_});
+    // Lazily, so that an encoder a failed test left running cannot keep the mount.
+    if (mounted_) {
+      QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-uz"), path_});
+    }
   }
   FuseFolder(const FuseFolder&) = delete;
   FuseFolder& operator=(const FuseFolder&) = delete;

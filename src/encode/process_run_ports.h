@@ -45,7 +45,8 @@ class ProcessRunPorts : public RunPorts {
 
  private:
   // A launched program until its end: the read end of its output pipe, read whenever it holds
-  // something, and the kill that follows a request to stop.
+  // something, the keeper that reads on once it is closed, and the kill that follows a request
+  // to stop.
   struct OutputReader {
     int descriptor = -1;
     int keeper = -1;
