@@ -16,7 +16,7 @@ int64_t AlignedFrames(int in_rate, int out_rate, int frame_samples) {
 
 template <typename Sample>
 ChunkReader<Sample>::ChunkReader(AudioInput& input, int frame_samples, int out_rate,
-                                 int chunk_blocks)
+                                 int chunk_blocks, int pre_roll, int post_roll)
     : input_(input),
       channels_(input.channels()),
       frame_samples_(frame_samples),
@@ -24,39 +24,42 @@ ChunkReader<Sample>::ChunkReader(AudioInput& input, int frame_samples, int out_r
       per_block_(kBlockSamples / frame_samples),
       unit_(AlignedFrames(input.sample_rate(), out_rate, frame_samples)),
       chunk_frames_(RoundUp(int64_t(chunk_blocks) * per_block_)),
-      pre_roll_(RoundUp(int64_t(kPreRoll) * per_block_)),
+      pre_roll_(RoundUp(int64_t(pre_roll) * per_block_)),
+      post_roll_(int64_t(post_roll) * per_block_),
       side_by_side_(input.frames() > 0 && input.SeeksExactly()) {}
 
 template <typename Sample>
-std::unique_ptr<Chunk<Sample>> ChunkReader<Sample>::Start() {
+std::shared_ptr<ChunkInput<Sample>> ChunkReader<Sample>::Start() {
   // Side by side, only the chunk started last can reach the end of the input.
   if (done_ || (!filling_.empty() && (!side_by_side_ || MayBeLast(filling_.back())))) {
     return nullptr;
   }
-  auto chunk = std::make_unique<Chunk<Sample>>();
-  chunk->index = index_++;
-  chunk->start_frame = next_start_;
-  chunk->end_frame = next_start_ + chunk_frames_;
-  chunk->first_frame = std::max<int64_t>(0, chunk->start_frame - pre_roll_);
-  next_start_ = chunk->end_frame;
-  Filling filling{chunk.get(), InputAt(chunk->first_frame, false), 0, 0, 0};
-  chunk->lead_in = InputAt(chunk->start_frame, false) - filling.start;
-  chunk->stands_for = InputAt(chunk->end_frame, false) - InputAt(chunk->start_frame, false);
+  const int64_t start_frame = next_start_;
+  const int64_t end_frame = next_start_ + chunk_frames_;
+  const int64_t first_frame = std::max<int64_t>(0, start_frame - pre_roll_);
+  next_start_ = end_frame;
+  Filling filling{nullptr, InputAt(first_frame, false), 0, 0, 0};
   // Read up to the lookahead after the chunk and a little more: if the input ends in there,
   // the chunk takes the rest.
-  filling.planned = InputAt(chunk->end_frame + kPostRoll * per_block_, true) - filling.start;
+  filling.planned = InputAt(end_frame + post_roll_, true) - filling.start;
   filling.capacity = filling.planned + InputAt(int64_t(kLastChunkSlack) * per_block_, true);
-  chunk->samples = std::make_unique_for_overwrite<Sample[]>(size_t(filling.capacity) * channels_);
+  auto chunk = std::make_shared<ChunkInput<Sample>>(index_++, filling.capacity, channels_);
+  chunk->start_frame = start_frame;
+  chunk->end_frame = end_frame;
+  chunk->first_frame = first_frame;
+  chunk->lead_in = InputAt(start_frame, false) - filling.start;
+  chunk->stands_for = InputAt(end_frame, false) - InputAt(start_frame, false);
   if (!side_by_side_) {
     const int64_t carried = carry_start_ + int64_t(carry_.size()) / channels_ - filling.start;
     filling.filled = std::clamp<int64_t>(carried, 0, filling.capacity);
     if (filling.filled > 0) {
       std::copy_n(carry_.begin() + (filling.start - carry_start_) * channels_,
-                  filling.filled * channels_, chunk->samples.get());
+                  filling.filled * channels_, chunk->samples_to_fill());
     }
-    Publish(*chunk, std::min(filling.filled, filling.planned));
+    chunk->Publish(std::min(filling.filled, filling.planned));
   }
-  filling_.push_back(filling);
+  filling.chunk = chunk;
+  filling_.push_back(std::move(filling));
   return chunk;
 }
 
@@ -95,7 +98,7 @@ bool ChunkReader<Sample>::ReadBlock(Filling& filling, std::string* error) {
   }
   const int64_t want =
       std::min<int64_t>(Mp3Encoder::kBlockFrames, filling.capacity - filling.filled);
-  Sample* into = filling.chunk->samples.get() + filling.filled * channels_;
+  Sample* into = filling.chunk->samples_to_fill() + filling.filled * channels_;
   int64_t read = 0;
   if constexpr (std::is_same_v<Sample, short>) {
     read = input_.ReadShorts(into, want);
@@ -108,30 +111,29 @@ bool ChunkReader<Sample>::ReadBlock(Filling& filling, std::string* error) {
   }
   position_ = at + read;
   filling.filled += read;
-  Publish(*filling.chunk, std::min(filling.filled, filling.planned));
+  filling.chunk->Publish(std::min(filling.filled, filling.planned));
   return true;
 }
 
 // Tells the chunk's thread how much it has; the input ending within the chunk makes it the last.
 template <typename Sample>
 void ChunkReader<Sample>::End(Filling& filling, bool at_input_end) {
-  Chunk<Sample>& chunk = *filling.chunk;
-  chunk.last = at_input_end;
-  done_ = done_ || chunk.last;
+  ChunkInput<Sample>& chunk = *filling.chunk;
+  done_ = done_ || at_input_end;
   if (!side_by_side_) {
     const int64_t next_first = InputAt(std::max<int64_t>(0, next_start_ - pre_roll_), false);
     const int64_t keep = std::clamp<int64_t>(next_first - filling.start, 0, filling.filled);
-    carry_.assign(chunk.samples.get() + keep * channels_,
-                  chunk.samples.get() + filling.filled * channels_);
+    carry_.assign(chunk.samples_to_fill() + keep * channels_,
+                  chunk.samples_to_fill() + filling.filled * channels_);
     carry_start_ = filling.start + keep;
   }
-  Publish(chunk, (chunk.last ? filling.filled : filling.planned) | kReadEnded);
+  chunk.End(at_input_end ? filling.filled : filling.planned, at_input_end);
 }
 
 template <typename Sample>
-void ChunkReader<Sample>::Publish(Chunk<Sample>& chunk, int64_t state) {
-  chunk.read_state.store(state, std::memory_order_release);
-  chunk.read_state.notify_all();
+void ChunkReader<Sample>::Abandon() {
+  for (Filling& filling : filling_) filling.chunk->Abandon();
+  filling_.clear();
 }
 
 template <typename Sample>

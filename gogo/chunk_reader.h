@@ -1,53 +1,18 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "audio_input.h"
-#include "mp3_frames.h"
+#include "chunk_input.h"
 
 namespace gogo {
 
 constexpr int kBlockSamples = 1152;
-// In blocks: frames before a kept frame that bring the encoder's memory in line; how far the
-// join may move before and after the chunk boundary to find a frame that fits the reservoir;
-// the psychoacoustic lookahead after the last frame that may be kept.
-constexpr int kWarmUp = 8;
-constexpr int kJoinBefore = 3;
-constexpr int kJoinAfter = 2;
-constexpr int kPreRoll = kWarmUp + kJoinBefore;
-constexpr int kPostRoll = kJoinAfter + 2;
 // A chunk that would leave less than this after its post-roll takes the rest of the input.
 constexpr int kLastChunkSlack = 16;
-
-// Set in a chunk's read state once the reader is done with it: the count is final.
-constexpr int64_t kReadEnded = int64_t(1) << 62;
-
-template <typename Sample>
-struct Chunk {
-  int64_t index = 0;
-  int64_t first_frame = 0;  // the frame the chunk's encoder starts with, counted in the file
-  int64_t start_frame = 0;  // the first frame the chunk stands for
-  int64_t end_frame = 0;    // and the one after its last (for the last chunk: unused)
-  int64_t lead_in = 0;      // input frames fed before the first one the chunk stands for
-  int64_t stands_for = 0;   // input frames the chunk stands for, unless it is the last
-  // The reader fills the samples while a thread already encodes them: the read state counts the
-  // frames it may take, and gains kReadEnded when no more come (then `last` is set too).
-  std::unique_ptr<Sample[]> samples;
-  std::atomic<int64_t> read_state = 0;
-  bool last = false;
-
-  bool done = false;
-  std::vector<Mp3Frame> frames;
-  std::vector<unsigned char> placeholder;  // the first chunk's stream starts with it
-  std::vector<unsigned char> info_frame;   // the library's info frame after the first chunk
-  int padding = 0;
-  std::string error;
-  bool not_joined = false;  // its frames could not be taken apart
-};
 
 // Where the encoder resamples, a chunk must start where an input sample falls on a frame
 // boundary of the output: every so many output frames.
@@ -55,19 +20,27 @@ int64_t AlignedFrames(int in_rate, int out_rate, int frame_samples);
 
 // Cuts the input into chunks and reads them, never further ahead than the chunks started. A
 // chunk is handed to a thread as soon as it is started and filled while that thread encodes
-// it. Where the input can seek to any frame, the started chunks are read side by side, a block
-// each in turn, so that every thread starts at once; otherwise one after another, each chunk
-// taking over the end of the one before.
+// it. Each chunk's encoder starts `pre_roll` blocks before the chunk and runs on `post_roll`
+// blocks after it. Where the input can seek to any frame, the started chunks are read side by side,
+// a block each in turn, so that every thread starts at once; otherwise one after another, each
+// chunk taking over the end of the one before.
 template <typename Sample>
 class ChunkReader {
  public:
-  ChunkReader(AudioInput& input, int frame_samples, int out_rate, int chunk_blocks);
+  ChunkReader(AudioInput& input, int frame_samples, int out_rate, int chunk_blocks, int pre_roll,
+              int post_roll);
+  // Abandons the chunks still being read.
+  ~ChunkReader() { Abandon(); }
+  ChunkReader(const ChunkReader&) = delete;
+  ChunkReader& operator=(const ChunkReader&) = delete;
 
   // The next chunk, or nullptr when none may start now: after the last one, or while a chunk
   // is read that may turn out to be the last.
-  std::unique_ptr<Chunk<Sample>> Start();
+  std::shared_ptr<ChunkInput<Sample>> Start();
   // Reads every started chunk to its end. False on a read error (then `error` is set).
   bool Fill(std::string* error);
+  // Stops reading: the chunks being read end where they are, so no thread waits for them.
+  void Abandon();
 
   // True once the last chunk is read.
   bool done() const { return done_; }
@@ -75,7 +48,7 @@ class ChunkReader {
  private:
   // A chunk being read, counted in input frames from where its encoder starts.
   struct Filling {
-    Chunk<Sample>* chunk;
+    std::shared_ptr<ChunkInput<Sample>> chunk;
     int64_t start;     // in the input
     int64_t planned;   // what the chunk takes unless the input ends within its capacity
     int64_t capacity;  // what is read for it
@@ -90,7 +63,6 @@ class ChunkReader {
   // Reads one block into `filling`; false on a read error.
   bool ReadBlock(Filling& filling, std::string* error);
   void End(Filling& filling, bool at_input_end);
-  static void Publish(Chunk<Sample>& chunk, int64_t state);
 
   AudioInput& input_;
   int channels_;
@@ -100,6 +72,7 @@ class ChunkReader {
   int64_t unit_;
   int64_t chunk_frames_;
   int64_t pre_roll_;
+  int64_t post_roll_;
   bool side_by_side_;
   std::vector<Filling> filling_;
   int64_t position_ = 0;       // of the input, where it can seek

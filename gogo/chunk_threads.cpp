@@ -4,63 +4,50 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <string>
+#include <span>
 #include <system_error>
+#include <utility>
 
 #include "mp3_frames.h"
 
 namespace gogo {
 namespace {
 
-std::unique_ptr<Mp3Encoder> NewEncoder(const ParallelEncoding& job, std::string* error) {
-  return Mp3Encoder::Create(job.settings, job.input.channels(), job.input.sample_rate(), Tags{},
-                            error);
-}
-
-// The chunk's read state once more than `taken` frames are read, or reading has ended.
-template <typename Sample>
-int64_t AwaitSamples(Chunk<Sample>& chunk, int64_t taken) {
-  int64_t state = chunk.read_state.load(std::memory_order_acquire);
-  while ((state & kReadEnded) == 0 && state <= taken) {
-    chunk.read_state.wait(state, std::memory_order_acquire);
-    state = chunk.read_state.load(std::memory_order_acquire);
-  }
-  return state;
+std::unique_ptr<Mp3Encoder> NewEncoder(const ChunkEncoding& job, std::string* error) {
+  return Mp3Encoder::Create(job.settings, job.channels, job.sample_rate, Tags{}, error);
 }
 
 // Encodes the chunk's samples as the reader makes them available. False on a failure (then
-// the chunk's error is set) or when cancelled.
+// the error is set) or when cancelled.
 template <typename Sample>
-bool Feed(Chunk<Sample>& chunk, Mp3Encoder& encoder, const ParallelEncoding& job,
+bool Feed(const ChunkInput<Sample>& chunk, Mp3Encoder& encoder, const ChunkEncoding& job,
           const std::atomic<bool>& cancel, std::atomic<int64_t>& progress,
-          std::vector<unsigned char>& stream) {
-  const int channels = job.input.channels();
+          std::vector<unsigned char>& stream, std::string* error) {
   int64_t counted = 0;
   for (int64_t at = 0;;) {
-    const int64_t state = AwaitSamples(chunk, at);
+    const typename ChunkInput<Sample>::Available available = chunk.Await(at);
     if (cancel) return false;
-    const int64_t available = state & ~kReadEnded;
-    if (at >= available) return true;
-    const int count = static_cast<int>(std::min<int64_t>(Mp3Encoder::kBlockFrames, available - at));
-    auto bytes = encoder.Encode(chunk.samples.get() + at * channels, count);
+    if (at >= available.frames) return true;
+    const int count =
+        static_cast<int>(std::min<int64_t>(Mp3Encoder::kBlockFrames, available.frames - at));
+    auto bytes = encoder.Encode(chunk.samples() + at * job.channels, count);
     if (!bytes) {
-      chunk.error = "der MP3-Kodierer ist bei \"" + job.input_path + "\" gescheitert";
+      *error = "der MP3-Kodierer ist bei \"" + job.input_path + "\" gescheitert";
       return false;
     }
     stream.insert(stream.end(), bytes->begin(), bytes->end());
     at += count;
     // The progress counts the input the chunk stands for, not the audio around it.
-    const bool whole = (state & kReadEnded) != 0 && chunk.last;
+    const bool whole = available.ended && chunk.last();
     const int64_t share =
-        std::clamp<int64_t>(at - chunk.lead_in, 0, whole ? available : chunk.stands_for);
+        std::clamp<int64_t>(at - chunk.lead_in, 0, whole ? available.frames : chunk.stands_for);
     progress += share - counted;
     counted = share;
   }
 }
 
 // Flushes the encoder and takes the chunk's stream apart into frames.
-template <typename Sample>
-void Finish(Chunk<Sample>& chunk, Mp3Encoder& encoder, std::vector<unsigned char>& stream) {
+void Finish(EncodedChunk& chunk, Mp3Encoder& encoder, std::vector<unsigned char>& stream) {
   auto bytes = encoder.Flush();
   if (!bytes) {
     chunk.error = "der MP3-Kodierer ist am Ende gescheitert";
@@ -83,29 +70,37 @@ void Finish(Chunk<Sample>& chunk, Mp3Encoder& encoder, std::vector<unsigned char
 }
 
 template <typename Sample>
-void EncodeChunk(Chunk<Sample>& chunk, std::unique_ptr<Mp3Encoder> own, const ParallelEncoding& job,
-                 const std::atomic<bool>& cancel, std::atomic<int64_t>& progress) {
+EncodedChunk EncodeChunk(ChunkInput<Sample>& chunk, std::unique_ptr<Mp3Encoder> own,
+                         const ChunkEncoding& job, const std::atomic<bool>& cancel,
+                         std::atomic<int64_t>& progress) {
+  EncodedChunk encoded;
+  encoded.index = chunk.index();
+  encoded.first_frame = chunk.first_frame;
+  encoded.start_frame = chunk.start_frame;
+  encoded.end_frame = chunk.end_frame;
   Mp3Encoder* encoder = &job.first;
-  if (chunk.index > 0) {
-    if (!own) own = NewEncoder(job, &chunk.error);
-    if (!own) return;
+  if (chunk.index() > 0) {
+    if (!own) own = NewEncoder(job, &encoded.error);
+    if (!own) return encoded;
     encoder = own.get();
   }
   std::vector<unsigned char> stream;
-  if (!Feed(chunk, *encoder, job, cancel, progress, stream)) return;
-  chunk.samples.reset();
-  Finish(chunk, *encoder, stream);
+  if (!Feed(chunk, *encoder, job, cancel, progress, stream, &encoded.error)) return encoded;
+  encoded.last = chunk.last();
+  chunk.Release();
+  Finish(encoded, *encoder, stream);
+  return encoded;
 }
 
 }  // namespace
 
 template <typename Sample>
-ChunkThreads<Sample>::ChunkThreads(const ParallelEncoding& job) : job_(job) {
+ChunkThreads<Sample>::ChunkThreads(const ChunkEncoding& job, int threads) : job_(job) {
   sigset_t all_signals;
   sigset_t previous;
   sigfillset(&all_signals);
   pthread_sigmask(SIG_BLOCK, &all_signals, &previous);
-  for (int i = 0; i < job.threads; ++i) {
+  for (int i = 0; i < threads; ++i) {
     try {
       workers_.emplace_back([this, i] { Work(i > 0); });
     } catch (const std::system_error&) {
@@ -116,34 +111,39 @@ ChunkThreads<Sample>::ChunkThreads(const ParallelEncoding& job) : job_(job) {
 }
 
 template <typename Sample>
-void ChunkThreads<Sample>::Hand(std::unique_ptr<Chunk<Sample>> chunk) {
+ChunkThreads<Sample>::~ChunkThreads() {
+  Cancel();
+  Join();
+}
+
+template <typename Sample>
+void ChunkThreads<Sample>::Hand(std::shared_ptr<ChunkInput<Sample>> chunk) {
   {
     std::lock_guard lock(mutex_);
-    queue_.push_back(chunk.get());
+    queue_.push_back(std::move(chunk));
   }
-  in_flight_.push_back(std::move(chunk));
+  ++handed_;
   changed_.notify_all();
 }
 
 template <typename Sample>
-Chunk<Sample>* ChunkThreads<Sample>::AwaitOldest(std::chrono::milliseconds wait) {
-  Chunk<Sample>& oldest = *in_flight_.front();
+std::optional<EncodedChunk> ChunkThreads<Sample>::TakeOldest(std::chrono::milliseconds wait) {
   std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, wait, [&] { return oldest.done; }) ? &oldest : nullptr;
+  if (!changed_.wait_for(lock, wait, [&] { return encoded_chunks_.contains(taken_); })) {
+    return std::nullopt;
+  }
+  auto node = encoded_chunks_.extract(taken_);
+  ++taken_;
+  return std::move(node.mapped());
 }
 
 template <typename Sample>
-void ChunkThreads<Sample>::Stop() {
+void ChunkThreads<Sample>::Cancel() {
   {
     std::lock_guard lock(mutex_);
     cancel_ = true;
   }
   changed_.notify_all();
-  for (auto& chunk : in_flight_) {
-    chunk->read_state.fetch_or(kReadEnded);
-    chunk->read_state.notify_all();
-  }
-  workers_.clear();
 }
 
 template <typename Sample>
@@ -153,18 +153,19 @@ void ChunkThreads<Sample>::Work(bool prepare) {
   std::string ignored;
   std::unique_ptr<Mp3Encoder> prepared = prepare ? NewEncoder(job_, &ignored) : nullptr;
   for (;;) {
-    Chunk<Sample>* chunk = nullptr;
+    std::shared_ptr<ChunkInput<Sample>> chunk;
     {
       std::unique_lock lock(mutex_);
       changed_.wait(lock, [&] { return cancel_ || !queue_.empty(); });
       if (cancel_) return;
-      chunk = queue_.front();
+      chunk = std::move(queue_.front());
       queue_.pop_front();
     }
-    std::unique_ptr<Mp3Encoder> own = chunk->index > 0 ? std::move(prepared) : nullptr;
-    EncodeChunk(*chunk, std::move(own), job_, cancel_, encoded_);
+    std::unique_ptr<Mp3Encoder> own = chunk->index() > 0 ? std::move(prepared) : nullptr;
+    EncodedChunk encoded = EncodeChunk(*chunk, std::move(own), job_, cancel_, encoded_);
+    chunk.reset();
     std::lock_guard lock(mutex_);
-    chunk->done = true;
+    encoded_chunks_.emplace(encoded.index, std::move(encoded));
     changed_.notify_all();
   }
 }

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "audio_input.h"
@@ -157,28 +159,40 @@ int ThreadCount(const Options& options) {
   return std::max(1, CPU_COUNT(&cores));
 }
 
+// Puts the info frame over the placeholder that the stream starts with, right after the ID3v2
+// tag, and the file under its name: the last step on one thread and on several.
+bool PlaceInfoFrameAndCommit(const Mp3Encoder& encoder, std::span<const unsigned char> info_frame,
+                             OutputFile& output) {
+  std::string error;
+  const off_t first_frame = static_cast<off_t>(encoder.Id3v2Tag().size());
+  if (!output.WriteAt(first_frame, info_frame, &error) || !output.Commit(&error)) {
+    Report(error);
+    return false;
+  }
+  return true;
+}
+
 // kNotJoined leaves the output unfinished, for a run on one thread.
 ParallelOutcome EncodeOnThreads(const Options& options, AudioInput& input, Mp3Encoder& encoder,
                                 const EncoderSettings& settings, OutputFile& output, int threads,
-                                const volatile std::sig_atomic_t& stop_requested) {
+                                const volatile std::sig_atomic_t& stop_requested,
+                                const ThreadedEncoding& threaded) {
   Progress progress(input.frames());
   const ParallelEncoding job{
       input, encoder, settings, output, threads, options.input, [&progress](int64_t done) {
         progress.Update(done);
       }};
+  std::vector<unsigned char> info_frame;
   std::string error;
-  const ParallelOutcome outcome = EncodeInParallel(job, stop_requested, &error);
+  const ParallelOutcome outcome = threaded(job, stop_requested, &info_frame, &error);
   progress.End();
   if (outcome == ParallelOutcome::kFailed) Report(error);
   if (outcome != ParallelOutcome::kDone) return outcome;
-  if (!output.Commit(&error)) {
-    Report(error);
-    return ParallelOutcome::kFailed;
-  }
-  return ParallelOutcome::kDone;
+  return PlaceInfoFrameAndCommit(encoder, info_frame, output) ? ParallelOutcome::kDone
+                                                              : ParallelOutcome::kFailed;
 }
 
-// Flushes the encoder and puts the final info frame over its placeholder after the ID3v2 tag.
+// Flushes the encoder; the library's info frame is then final.
 bool Finish(Mp3Encoder& encoder, OutputFile& output) {
   std::string error;
   auto bytes = encoder.Flush();
@@ -186,14 +200,11 @@ bool Finish(Mp3Encoder& encoder, OutputFile& output) {
     Report("der MP3-Kodierer ist am Ende gescheitert");
     return false;
   }
-  const std::vector<unsigned char> lametag = encoder.LametagFrame();
-  const off_t first_frame = static_cast<off_t>(encoder.Id3v2Tag().size());
-  if (!output.Write(*bytes, &error) || !output.WriteAt(first_frame, lametag, &error) ||
-      !output.Commit(&error)) {
+  if (!output.Write(*bytes, &error)) {
     Report(error);
     return false;
   }
-  return true;
+  return PlaceInfoFrameAndCommit(encoder, encoder.LametagFrame(), output);
 }
 
 // Makes the new name durable before the input goes, so a crash cannot lose both.
@@ -210,7 +221,8 @@ bool DeleteInput(const std::string& input, const std::string& output) {
 }
 
 Outcome Encode(const Options& options, int input_descriptor, const struct stat& input_status,
-               const volatile std::sig_atomic_t& stop_requested, OutputFile::Strategy strategy) {
+               const volatile std::sig_atomic_t& stop_requested, OutputFile::Strategy strategy,
+               const ThreadedEncoding& threaded) {
   std::string error;
   std::unique_ptr<AudioInput> input = AudioInput::FromDescriptor(input_descriptor, &error);
   if (!input) {
@@ -239,8 +251,8 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
   const int threads = ThreadCount(options);
   bool one_thread = threads == 1 || !SuitsParallelEncoding(*input, *encoder);
   if (!one_thread) {
-    switch (
-        EncodeOnThreads(options, *input, *encoder, settings, *output, threads, stop_requested)) {
+    switch (EncodeOnThreads(options, *input, *encoder, settings, *output, threads, stop_requested,
+                            threaded)) {
       case ParallelOutcome::kDone:
         break;
       case ParallelOutcome::kFailed:
@@ -272,11 +284,12 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
 }  // namespace
 
 Outcome RunEncoding(const Options& options, const volatile std::sig_atomic_t& stop_requested,
-                    OutputFile::Strategy strategy) {
+                    OutputFile::Strategy strategy, const ThreadedEncoding& threaded) {
   struct stat input_status {};
   const int descriptor = OpenInput(options.input, input_status);
   if (descriptor < 0) return Outcome::kFailed;
-  const Outcome outcome = Encode(options, descriptor, input_status, stop_requested, strategy);
+  const Outcome outcome =
+      Encode(options, descriptor, input_status, stop_requested, strategy, threaded);
   close(descriptor);
   return outcome;
 }

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "audio_input.h"
-#include "encode_job.h"
 #include "mp3_encoder.h"
 #include "output_file.h"
 
@@ -39,15 +39,18 @@ enum class ParallelOutcome {
   kFailed,
   kStopped,
   // Some chunk's frames found no place in the stream (too little reservoir and no higher
-  // bitrate left), or no thread could be started. The output holds nothing usable; the input
+  // bitrate left), the info frame could not be rewritten for the joined stream, or no thread
+  // could be started. The output holds nothing usable; the input
   // must be encoded on one thread.
   kNotJoined,
 };
 
-// Encodes the whole input and puts the info frame in place; the output is not committed.
-// On kFailed `error` holds one line for the user.
+// Encodes the whole input into the output after the ID3v2 tag. On kDone `info_frame` holds the
+// info frame for the joined stream, to go over the placeholder the stream starts with (empty
+// where the library writes none); the output is not committed. On kFailed `error` holds one
+// line for the user.
 ParallelOutcome EncodeInParallel(const ParallelEncoding& job,
                                  const volatile std::sig_atomic_t& stop_requested,
-                                 std::string* error);
+                                 std::vector<unsigned char>* info_frame, std::string* error);
 
 }  // namespace gogo
