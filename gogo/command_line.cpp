@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <iterator>
 #include <vector>
@@ -22,7 +23,10 @@ Stereo, Abtastrate 1 bis 768 kHz) als MP3. Titel, Interpret, Album, Datum, Komme
 Titelnummer und Genre der Eingabe werden als ID3v2-Tags übernommen.
 
 Optionen (vor der Eingabe, in beliebiger Reihenfolge):
-  -b N        feste Bitrate N kbit/s: 32 40 48 56 64 80 96 112 128 160 192 224 256 320
+  -b N        feste Bitrate N kbit/s: 32 40 48 56 64 80 96 112 128 160 192 224 256 320;
+              mit -V die niedrigste Bitrate, die ein Rahmen bekommt
+  -V N        variable Bitrate mit der Zielqualität N: 0 (beste, größte Datei) bis 9
+              (kleinste Datei), auch mit Nachkommastellen wie 2.5; üblich ist -V 2
   -m m|s|j    Modus: Mono, Stereo oder Joint Stereo
   -q N        Qualität 0 (beste, langsamste) bis 9 (schnellste)
   -nopsy      ohne psychoakustisches Modell: die schnellste Kodierung (wie -q 9)
@@ -69,6 +73,22 @@ std::optional<char> ParseMode(std::string_view text) {
   return std::nullopt;
 }
 
+// Digits with at most one decimal point (or comma), from 0 to below 10.
+std::optional<double> ParseVbrQuality(std::string_view text) {
+  std::string digits(text);
+  std::replace(digits.begin(), digits.end(), ',', '.');
+  const bool plain = !digits.empty() && std::isdigit(static_cast<unsigned char>(digits[0])) &&
+                     std::all_of(digits.begin(), digits.end(),
+                                 [](char c) { return c == '.' || (c >= '0' && c <= '9'); }) &&
+                     std::count(digits.begin(), digits.end(), '.') <= 1;
+  double value = 0;
+  const char* end = digits.data() + digits.size();
+  if (!plain || std::from_chars(digits.data(), end, value).ptr != end || value >= 10) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 std::optional<int> ParseQuality(std::string_view text) {
   std::optional<int> value = ParseNumber(text);
   if (!value || *value < 0 || *value > 9 || text.size() != 1) return std::nullopt;
@@ -82,7 +102,7 @@ std::optional<UsageError> ReadOption(std::span<const std::string_view> words, si
                                      Options& options) {
   const std::string_view name = words[index];
   const bool takes_value =
-      name == "-b" || name == "-m" || name == "-q" || name == "-o" || name == "-j";
+      name == "-b" || name == "-m" || name == "-q" || name == "-o" || name == "-j" || name == "-V";
   if (!takes_value) {
     if (name == "-nopsy") {
       options.no_psy = true;
@@ -111,6 +131,12 @@ std::optional<UsageError> ReadOption(std::span<const std::string_view> words, si
     options.quality = ParseQuality(value);
     if (!options.quality) {
       return Error("\"" + std::string(value) + "\" ist keine Qualitätsstufe (0 bis 9)");
+    }
+  } else if (name == "-V") {
+    options.vbr_quality = ParseVbrQuality(value);
+    if (!options.vbr_quality) {
+      return Error("\"" + std::string(value) +
+                   "\" ist keine Zielqualität (0 bis 9, etwa 2 oder 2.5)");
     }
   } else if (name == "-j") {
     const std::optional<int> threads = ParseNumber(value);

@@ -10,13 +10,15 @@ namespace gogo {
 
 // What one invocation asks for. Unset optionals leave the library's own defaults in place.
 struct Options {
-  std::optional<int> bitrate;  // kbit/s, one of the MPEG layer III bitrates
-  std::optional<char> mode;    // 'm' mono, 's' stereo, 'j' joint stereo
-  std::optional<int> quality;  // 0 (best) to 9 (fastest)
-  bool no_psy = false;         // psychoacoustic model off
-  bool delete_input = false;   // remove the input once the output is in place
-  int threads = 0;             // threads for the one file; 0: one per core it may run on
-  std::string output_dir;      // empty: beside the input
+  std::optional<int> bitrate;         // kbit/s, one of the MPEG layer III bitrates; with a
+                                      // target quality, the lowest a frame may use
+  std::optional<double> vbr_quality;  // variable bitrate: 0 (best) to below 10 (smallest)
+  std::optional<char> mode;           // 'm' mono, 's' stereo, 'j' joint stereo
+  std::optional<int> quality;         // 0 (best) to 9 (fastest)
+  bool no_psy = false;                // psychoacoustic model off
+  bool delete_input = false;          // remove the input once the output is in place
+  int threads = 0;                    // threads for the one file; 0: one per core it may run on
+  std::string output_dir;             // empty: beside the input
   std::string input;
   std::string output;  // empty: derived from the input's name
 };

@@ -255,7 +255,8 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
   }
   const std::string output_path = OutputPathFor(options);
   if (!OutputPathIsUsable(output_path, input_status)) return Outcome::kFailed;
-  const EncoderSettings settings{options.bitrate, options.mode, options.quality, options.no_psy};
+  const EncoderSettings settings{options.bitrate, options.vbr_quality, options.mode,
+                                 options.quality, options.no_psy};
   std::unique_ptr<Mp3Encoder> encoder;
   std::unique_ptr<OutputFile> output;
   // A new encoder and a new output, holding the ID3v2 tag.

@@ -18,7 +18,8 @@ MPEG_mode ModeFor(char letter) {
 
 // Bitrates above 160 kbit/s exist only in MPEG-1, at 32, 44.1 and 48 kHz. For a lower input
 // rate the library would keep its rate and quietly lower the bitrate; instead it resamples to
-// the MPEG-1 rate of the input's family, so the file gets the bitrate that was asked for.
+// the MPEG-1 rate of the input's family, so the frames get the bitrate (under VBR: the lowest)
+// that was asked for.
 constexpr int kHighestLowRateBitrate = 160;
 
 int Mpeg1RateFor(int sample_rate) {
@@ -37,12 +38,16 @@ void Configure(lame_t lame, const EncoderSettings& settings, int channels, int s
   // The ReplayGain scan costs time and its result is not used.
   lame_set_findReplayGain(lame, 0);
   lame_set_write_id3tag_automatic(lame, 0);
-  if (settings.bitrate) {
+  if (settings.vbr_quality) {
+    lame_set_VBR(lame, vbr_default);
+    lame_set_VBR_quality(lame, static_cast<float>(*settings.vbr_quality));
+    if (settings.bitrate) lame_set_VBR_min_bitrate_kbps(lame, *settings.bitrate);
+  } else if (settings.bitrate) {
     lame_set_VBR(lame, vbr_off);
     lame_set_brate(lame, *settings.bitrate);
-    if (*settings.bitrate > kHighestLowRateBitrate && sample_rate < 32000) {
-      lame_set_out_samplerate(lame, Mpeg1RateFor(sample_rate));
-    }
+  }
+  if (settings.bitrate && *settings.bitrate > kHighestLowRateBitrate && sample_rate < 32000) {
+    lame_set_out_samplerate(lame, Mpeg1RateFor(sample_rate));
   }
   // A single channel has no stereo to code; the library takes mono input as mono.
   if (settings.mode && (channels == 2 || settings.mode == 'm')) {

@@ -13,9 +13,10 @@
 namespace gogo {
 
 struct EncoderSettings {
-  std::optional<int> bitrate;  // constant bitrate in kbit/s
-  std::optional<char> mode;    // 'm', 's' or 'j'
-  std::optional<int> quality;  // 0 to 9
+  std::optional<int> bitrate;         // constant bitrate in kbit/s, or the lowest under VBR
+  std::optional<double> vbr_quality;  // variable bitrate at this target quality
+  std::optional<char> mode;           // 'm', 's' or 'j'
+  std::optional<int> quality;         // 0 to 9
   bool no_psy = false;
 };
 

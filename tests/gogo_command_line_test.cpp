@@ -35,6 +35,10 @@ TEST(GogoCommandLine, OptionsInAnyOrderBeforeTheInputAreRead) {
        options([](Options& o) { o.delete_input = o.no_psy = true, o.output_dir = "/x y"; })},
       {{"-b", "64", "-b", "96", "in.wav"}, options([](Options& o) { o.bitrate = 96; })},
       {{"-j", "1", "in.wav"}, options([](Options& o) { o.threads = 1; })},
+      {{"-V", "2", "in.wav"}, options([](Options& o) { o.vbr_quality = 2; })},
+      {{"-b", "96", "-V", "9.5", "in.wav"},
+       options([](Options& o) { o.bitrate = 96, o.vbr_quality = 9.5; })},
+      {{"-V", "0,25", "in.wav"}, options([](Options& o) { o.vbr_quality = 0.25; })},
       {{"-b", "128", "-j", "64", "in.wav"},
        options([](Options& o) { o.bitrate = 128, o.threads = 64; })},
       {{"in.wav", "out.mp3"}, options([](Options& o) { o.output = "out.mp3"; })},
@@ -52,6 +56,7 @@ TEST(GogoCommandLine, OptionsInAnyOrderBeforeTheInputAreRead) {
     EXPECT_EQ(got.bitrate, c.expected.bitrate);
     EXPECT_EQ(got.mode, c.expected.mode);
     EXPECT_EQ(got.quality, c.expected.quality);
+    EXPECT_EQ(got.vbr_quality, c.expected.vbr_quality);
     EXPECT_EQ(got.no_psy, c.expected.no_psy);
     EXPECT_EQ(got.delete_input, c.expected.delete_input);
     EXPECT_EQ(got.threads, c.expected.threads);
@@ -73,6 +78,11 @@ TEST(GogoCommandLine, MistakesAreUsageErrorsOfOneLine) {
       {"-q", "10", "in.wav"},
       {"-q", "-1", "in.wav"},
       {"-q", "+5", "in.wav"},
+      {"-V", "10", "in.wav"},
+      {"-V", "-1", "in.wav"},
+      {"-V", "2.5.1", "in.wav"},
+      {"-V", ".5", "in.wav"},
+      {"-V", "1e0", "in.wav"},
       {"-j", "0", "in.wav"},
       {"-j", "65", "in.wav"},
       {"-j", "two", "in.wav"},

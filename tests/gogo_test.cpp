@@ -832,7 +832,7 @@ TEST_F(GogoTest, HelpPrintsTheUsageAndSucceeds) {
   EXPECT_EQ(process.exitCode(), 0);
   const QString usage = QString::fromUtf8(process.readAllStandardOutput());
   for (const char* option :
-       {"-b N", "-m m|s|j", "-q N", "-nopsy", "-j N", "-delete", "-o ORDNER"}) {
+       {"-b N", "-V N", "-m m|s|j", "-q N", "-nopsy", "-j N", "-delete", "-o ORDNER"}) {
     EXPECT_TRUE(usage.contains(QString::fromLatin1(option))) << option;
   }
 }
@@ -873,22 +873,25 @@ struct Bits {
 };
 
 struct StreamExpectation {
-  int bitrate;
+  int bitrate;  // for a variable bitrate: the lowest
   int sample_rate;
   int mode;
   int most_other_bitrates;  // one per join at most
+  bool variable = false;    // told by a "Xing" frame rather than an "Info" frame
 };
 
 // Walks every frame: the rate and mode asked for, the bitrate asked for but where chunks are
 // joined, main data never reaching back past what the frames before left free, and an info
-// frame (where there is one) that tells this very stream's frames, bytes and CRCs.
+// frame (where there is one) that tells this very stream's frames, bytes, seek table and CRCs.
 void ExpectSoundStream(const QString& path, const StreamExpectation& expected) {
   const QByteArray bytes = ReadBytes(path);
   const qsizetype start = qsizetype(Id3v2Size(bytes));
   QByteArray info;
   int frames = 0;
   int other_bitrates = 0;
-  int free = 0;  // main data bytes the next frame may reach back into
+  int free = 0;                   // main data bytes the next frame may reach back into
+  std::vector<qsizetype> starts;  // of the audio frames, from the first one
+  std::vector<int> sizes;
   for (qsizetype at = start; at < bytes.size();) {
     const std::optional<FrameHeader> header = ParseHeader(bytes, at);
     ASSERT_TRUE(header.has_value()) << "no frame at byte " << at;
@@ -905,7 +908,11 @@ void ExpectSoundStream(const QString& path, const StreamExpectation& expected) {
     }
     EXPECT_EQ(header->sample_rate, expected.sample_rate);
     EXPECT_EQ(header->mode, expected.mode);
-    if (header->bitrate != expected.bitrate) ++other_bitrates;
+    if (expected.variable ? header->bitrate < expected.bitrate
+                          : header->bitrate != expected.bitrate)
+      ++other_bitrates;
+    starts.push_back(at - header->size - start - info.size());
+    sizes.push_back(header->size);
     Bits bits{frame, 8 * (head - side)};
     const int reach_back = bits.Read(header->mpeg1 ? 9 : 8);
     bits.bit += header->mpeg1 ? (mono ? 5 : 3) + 4 * (mono ? 1 : 2) : (mono ? 1 : 2);
@@ -923,9 +930,19 @@ void ExpectSoundStream(const QString& path, const StreamExpectation& expected) {
   EXPECT_LE(other_bitrates, expected.most_other_bitrates);
   if (info.isEmpty()) return;
   const qsizetype tag = info.indexOf("Info") >= 0 ? info.indexOf("Info") : info.indexOf("Xing");
+  EXPECT_EQ(info.mid(tag, 4), expected.variable ? "Xing" : "Info");
   ASSERT_EQ(BigEndian(info, tag + 4, 4), 0x0Fu);  // frames, bytes, seek table, quality
   EXPECT_EQ(BigEndian(info, tag + 8, 4), uint32_t(frames));
   EXPECT_EQ(BigEndian(info, tag + 12, 4), uint32_t(bytes.size() - start));
+  // A player seeking to i percent goes entry i 256ths of the byte count past the info frame:
+  // the frame at i percent must start there, give or take a 256th, twice its size and the info
+  // frame (whether the table counts the info frame among its bytes, players and encoders differ).
+  const double stream_bytes = double(bytes.size() - start);
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_NEAR(uchar(info[tag + 16 + i]) * stream_bytes / 256, double(starts[frames * i / 100]),
+                stream_bytes / 256 + 2 * sizes[frames * i / 100] + info.size())
+        << "seek table entry " << i;
+  }
   const qsizetype lame = tag + 120;
   EXPECT_EQ(BigEndian(info, lame + 28, 4), uint32_t(bytes.size() - start));
   EXPECT_EQ(BigEndian(info, lame + 32, 2), InfoCrc(bytes.mid(start + info.size())));
@@ -941,6 +958,7 @@ struct ThreadCase {
   bool exact;       // false where the frame is too small to hold the info frame
   int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;  // FLAC is read one chunk after another
   bool spoiled = false;                           // holds samples a broken export leaves
+  const char* quality = nullptr;                  // -V; the bitrate, if any, the lowest
 };
 
 // Puts what broken exports leave into a float file, one kind in each chunk: a stretch of NaNs,
@@ -981,11 +999,21 @@ TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
        SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
       {1, 48000, 320, 3 * kChunkSamples + 1, 0, true, SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
       {2, 44100, 128, 4 * kChunkSamples + 100, 0, true, SF_FORMAT_WAV | SF_FORMAT_FLOAT, true},
+      {2, 44100, 0, 3 * kChunkSamples + 211, 0, true, SF_FORMAT_WAV | SF_FORMAT_PCM_16, false, "2"},
+      {1, 48000, 0, 4 * kChunkSamples + 1, 0, true, SF_FORMAT_WAV | SF_FORMAT_PCM_16, false, "2"},
+      {1, 44100, 0, 3 * kChunkSamples + 1000, 0, true, SF_FORMAT_WAV | SF_FORMAT_PCM_16, false,
+       "0"},
+      {2, 48000, 0, 3 * kChunkSamples + 5, 0, true, SF_FORMAT_WAV | SF_FORMAT_PCM_16, false, "0"},
+      // The lowest quality resamples to 22.05 kHz; from 48 kHz it stays on one thread.
+      {2, 44100, 96, 3 * kChunkSamples + 2, 22050, true, SF_FORMAT_WAV | SF_FORMAT_PCM_16, false,
+       "9"},
+      {1, 48000, 0, 3 * kChunkSamples + 960, 22050, false, SF_FORMAT_WAV | SF_FORMAT_PCM_16, false,
+       "9"},
   };
   for (const ThreadCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.sample_rate) +
-                 " Hz, " + std::to_string(c.bitrate) + " kbit/s, " + std::to_string(c.frames) +
-                 " frames");
+                 " Hz, " + (c.quality ? "-V " + std::string(c.quality) + ", " : "") +
+                 std::to_string(c.bitrate) + " kbit/s, " + std::to_string(c.frames) + " frames");
     const QString input = Path(QStringLiteral("in.wav"));
     const Tone tone{c.channels, c.sample_rate, c.format,
                     double(c.frames) / c.sample_rate + 0.1 / c.sample_rate};
@@ -994,14 +1022,17 @@ TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
     sf_count_t decoded[2] = {};
     for (int threads : {1, 6}) {
       const QString output = Path(QStringLiteral("j%1.mp3").arg(threads));
-      const GogoRun run = RunGogo({QStringLiteral("-j"), QString::number(threads),
-                                   QStringLiteral("-b"), QString::number(c.bitrate), input, output},
+      QStringList rate;
+      if (c.quality != nullptr) rate << QStringLiteral("-V") << QString::fromLatin1(c.quality);
+      if (c.bitrate != 0) rate << QStringLiteral("-b") << QString::number(c.bitrate);
+      const GogoRun run = RunGogo(QStringList{QStringLiteral("-j"), QString::number(threads)} +
+                                      rate + QStringList{input, output},
                                   folder());
       ASSERT_EQ(run.exit_code, 0) << run.error_output.toStdString();
       decoded[threads / 6] = DecodedFrames(output);
       const int stream_rate = c.stream_rate != 0 ? c.stream_rate : c.sample_rate;
-      ExpectSoundStream(
-          output, {c.bitrate, stream_rate, c.channels == 1 ? 3 : 1, int(c.frames / kChunkSamples)});
+      ExpectSoundStream(output, {c.bitrate, stream_rate, c.channels == 1 ? 3 : 1,
+                                 int(c.frames / kChunkSamples), c.quality != nullptr});
     }
     if (c.exact) {
       EXPECT_EQ(decoded[1],
@@ -1054,16 +1085,19 @@ double SignalToError(const std::vector<float>& input, const std::vector<float>& 
 
 TEST_F(GogoTest, JoinedChunksSoundAsGoodAsOneThreadWindowByWindow) {
   for (const int channels : {1, 2}) {
-    for (const char* bitrate : {"128", "320"}) {
-      SCOPED_TRACE(std::to_string(channels) + " channels at " + bitrate + " kbit/s");
+    for (const QStringList& rate : {QStringList{QStringLiteral("-b"), QStringLiteral("128")},
+                                    QStringList{QStringLiteral("-b"), QStringLiteral("320")},
+                                    QStringList{QStringLiteral("-V"), QStringLiteral("2")}}) {
+      SCOPED_TRACE(std::to_string(channels) + " channels at " +
+                   rate.join(QLatin1Char(' ')).toStdString());
       const QString input = Path(QStringLiteral("music.wav"));
       WriteMusic(input, channels, 8.0);
       const std::vector<float> original = ReadSamples(input);
       std::vector<float> decoded[2];
       for (int threads : {1, 6}) {
         const QString output = Path(QStringLiteral("j%1.mp3").arg(threads));
-        ASSERT_EQ(RunGogo({QStringLiteral("-j"), QString::number(threads), QStringLiteral("-b"),
-                           QString::fromLatin1(bitrate), input, output},
+        ASSERT_EQ(RunGogo(QStringList{QStringLiteral("-j"), QString::number(threads)} + rate +
+                              QStringList{input, output},
                           folder())
                       .exit_code,
                   0);

@@ -3,6 +3,7 @@
 #include <lame/lame.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -37,23 +38,37 @@ void Write(const std::string& folder, const Seed& seed) {
   sf_close(file);
 }
 
-// A few frames of a tone, MPEG-1 or MPEG-2, mono or stereo, with or without frame CRCs.
-void WriteMp3(const std::string& folder, int channels, int sample_rate, int bitrate, bool crc) {
+// A few frames of a tone, MPEG-1 or MPEG-2, mono or stereo, with or without frame CRCs, at a
+// fixed bitrate or (with a quality of 0 or more) at a variable one, whose frames differ in
+// size. The final info frame stands over the first frame, as in a finished file.
+void WriteMp3(const std::string& folder, int channels, int sample_rate, int bitrate, bool crc,
+              float vbr_quality = -1) {
   lame_t lame = lame_init();
   lame_set_num_channels(lame, channels);
   lame_set_in_samplerate(lame, sample_rate);
-  lame_set_brate(lame, bitrate);
+  if (vbr_quality >= 0) {
+    lame_set_VBR(lame, vbr_default);
+    lame_set_VBR_quality(lame, vbr_quality);
+  } else {
+    lame_set_brate(lame, bitrate);
+  }
   lame_set_error_protection(lame, crc ? 1 : 0);
   if (lame_init_params(lame) < 0) return;
+  // A tone that swells and falls silent, so that a variable bitrate varies.
   std::vector<short> samples(4096 * 2);
-  for (size_t i = 0; i < samples.size(); ++i) samples[i] = short(8000 * std::sin(0.07 * double(i)));
+  for (size_t i = 0; i < samples.size(); ++i) {
+    const double swell = vbr_quality >= 0 ? std::max(0.0, std::sin(0.0015 * double(i))) : 1.0;
+    samples[i] = short(8000 * swell * std::sin(0.07 * double(i) * (1 + double(i % 7) / 50)));
+  }
   std::vector<unsigned char> mp3(65536);
   int bytes = lame_encode_buffer_interleaved(lame, samples.data(), 4096, mp3.data(), 60000);
   bytes += lame_encode_flush(lame, mp3.data() + bytes, 5000);
+  lame_get_lametag_frame(lame, mp3.data(), size_t(bytes));
   lame_close(lame);
+  const std::string kind =
+      vbr_quality >= 0 ? "V" + std::to_string(int(vbr_quality)) : std::to_string(bitrate);
   const std::string path = folder + "/" + std::to_string(channels) + "ch" +
-                           std::to_string(sample_rate) + "-" + std::to_string(bitrate) +
-                           (crc ? "crc" : "") + ".mp3";
+                           std::to_string(sample_rate) + "-" + kind + (crc ? "crc" : "") + ".mp3";
   if (FILE* file = std::fopen(path.c_str(), "wb")) {
     std::fwrite(mp3.data(), 1, size_t(bytes), file);
     std::fclose(file);
@@ -69,6 +84,9 @@ int main(int argc, char** argv) {
     WriteMp3(argv[2], 1, 48000, 320, true);
     WriteMp3(argv[2], 2, 22050, 64, true);
     WriteMp3(argv[2], 1, 8000, 16, false);
+    WriteMp3(argv[2], 2, 44100, 0, false, 2);
+    WriteMp3(argv[2], 1, 48000, 0, true, 0);
+    WriteMp3(argv[2], 2, 22050, 0, false, 9);
   }
   const Seed seeds[] = {
       {"pcm16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100},
