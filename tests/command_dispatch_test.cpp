@@ -1,11 +1,19 @@
-// The main window's own commands, what it hands to the application, codes nobody knows, and
-// the sorting of handed files. The tabs' commands are tested with their tabs.
+// Every command code through the main window to its handler, codes nobody knows, and the
+// sorting of handed files. The details of each command are tested with the part that owns it.
+#include <QCheckBox>
 #include <QDesktopServices>
+#include <QLineEdit>
+#include <QSignalBlocker>
 #include <QUrl>
+#include <functional>
 
 #include "app/options_commands.h"
+#include "encode/run_commands.h"
+#include "encoder_options/encoder_commands.h"
+#include "files/files_commands.h"
 #include "files/list_file.h"
 #include "main_window_fixture.h"
+#include "platform/file_panel.h"
 #include "platform/system_messages.h"
 #include "window/window_commands.h"
 
@@ -16,6 +24,142 @@ using window_test::UrlRecorder;
 using window_test::WithRefs;
 
 using CommandDispatchTest = MainWindowTest;
+
+// Each code of the window's dispatch table, one after another on one window: the effect is
+// absent before the message and present after it, so a code that drops out of the switch fails.
+TEST_F(CommandDispatchTest, EveryCommandReachesItsHandler) {
+  UrlRecorder viewer;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &viewer, "Open");
+  const QString readme = WriteFile(QStringLiteral("bin/readme"), "Liesmich");
+  qputenv("FAKE_ENCODER_MODE", "wait");
+  qputenv("FAKE_ENCODER_LOG", QFile::encodeName(Path(QStringLiteral("encoder.log"))));
+  for (const char* entry : {"/m/a.wav", "/m/b.wav", "/m/c.wav"}) {
+    List()->AddFile(QString::fromLatin1(entry));
+  }
+  const auto entries = [this] { return Entries().join(QLatin1Char(' ')); };
+  const auto select = [this](int row) {
+    return [this, row] {
+      List()->selectionModel()->select(List()->model()->index(row, 0),
+                                       QItemSelectionModel::ClearAndSelect);
+    };
+  };
+  const QString kShown = QStringLiteral("shown");
+  const auto shown = [this, kShown](uint32_t panel_what) {
+    return [this, kShown, panel_what] {
+      for (const FilePanel* panel : window->findChildren<FilePanel*>()) {
+        if (panel->setup().what == panel_what && panel->Dialog() && panel->Dialog()->isVisible()) {
+          return kShown;
+        }
+      }
+      return QString();
+    };
+  };
+  // Turns the box over without its own command, which the test sends instead.
+  const auto turn = [this](const char* name) {
+    return [this, name] {
+      auto* box = Find<QCheckBox>(QString::fromLatin1(name));
+      const QSignalBlocker quiet(box);
+      box->toggle();
+    };
+  };
+  const auto flag = [](const bool& value) {
+    return [&value] { return value ? QStringLiteral("set") : QStringLiteral("clear"); };
+  };
+  const auto text_of = [this](const char* name) {
+    return [this, name] { return Find<QLineEdit>(QString::fromLatin1(name))->text(); };
+  };
+  const QString saved = Path(QStringLiteral("saved.zvk"));
+  const auto saved_list = [saved] {
+    return ReadListFile(saved).value_or(QStringList()).join(QLatin1Char(' '));
+  };
+  const auto calls = [this] {
+    return application.calls.join(QLatin1Char(' ')) + (window->isVisible() ? "" : " closed");
+  };
+  const auto opened = [&viewer] {
+    return viewer.opened.isEmpty() ? QString() : viewer.opened.at(0).toLocalFile();
+  };
+  const auto run_state = [this] {
+    return QStringLiteral("%1 %2")
+        .arg(int(window->run().encoding()))
+        .arg(window->run().file_index());
+  };
+  const auto encoder_options = [](int32_t sub_code, const QStringList& refs = {}) {
+    Message message = WithRefs(command::kEncoderOptions, refs);
+    message.AddInt32(QStringLiteral("encoder_what"), sub_code);
+    return message;
+  };
+  Message save(command::kSavePanel);
+  save.AddRef(QStringLiteral("directory"), folder.path());
+  save.AddString(QStringLiteral("name"), QStringLiteral("saved.zvk"));
+  const QString location = Path(QStringLiteral("bin/gogo-link"));
+  const QString ab = QStringLiteral("/m/a.wav /m/b.wav");
+
+  struct Case {
+    Message message;
+    std::function<void()> prepare;
+    std::function<QString()> effect;
+    QString expected;
+  };
+  const QList<Case> cases = {
+      {Message(command::kMoveUp), select(1), entries, "/m/b.wav /m/a.wav /m/c.wav"},
+      {Message(command::kMoveDown), select(0), entries, "/m/a.wav /m/b.wav /m/c.wav"},
+      {Message(command::kRemoveFiles), select(2), entries, ab},
+      {save, {}, saved_list, ab},
+      {Message(command::kNewList), {}, entries, ""},
+      {WithRefs(command::kOpenPanel, {saved}), {}, entries, ab},
+      {Message(command::kSaveList), {}, shown(command::kSavePanel), kShown},
+      {Message(command::kOpenList), {}, shown(command::kOpenPanel), kShown},
+      {Message(command::kAddFiles), {}, shown(command::kRefsReceived), kShown},
+      {encoder_options(command::kBrowseOutputDir), {}, shown(command::kEncoderOptions), kShown},
+      {encoder_options(command::kOutputDirPanel, {folder.path()}),
+       {},
+       text_of("OutputDirText"),
+       folder.path()},
+      {Message(command::kLocateEncoder), {}, shown(command::kEncoderPathPanel), kShown},
+      {WithRefs(command::kEncoderPathPanel, {location}), {}, text_of("EncoderLocation"), location},
+      {Message(command::kEncoderLocationChanged),
+       [this] {
+         QCoreApplication::processEvents();  // the field's own 'LOCM' for the path just set
+         settings.encoder_location = QStringLiteral("/anders");
+       },
+       [this] { return settings.encoder_location; }, location},
+      {Message(command::kDontCloseOnAdd), turn("DontCloseOnAdd"), flag(settings.dont_close_on_add),
+       "set"},
+      {Message(command::kDontClearOnOpen), turn("DontClearOnOpen"),
+       flag(settings.dont_clear_on_open), "set"},
+      {Message(command::kSelfRegisterMimeType), turn("SelfRegisterMIMEType"),
+       flag(settings.self_register_mime_type), settings.self_register_mime_type ? "clear" : "set"},
+      {Message(command::kRegisterMimeTypeNow), {}, calls, "RegisterMIMEType(1)"},
+      {Message(command::kUnregisterMimeTypeNow),
+       {},
+       calls,
+       "RegisterMIMEType(1) UnregisterMIMEType"},
+      {Message(command::kReadme), {}, opened, readme},
+      {Message(command::kEncode),
+       [this] {
+         settings.encoder_location = QStringLiteral(ZAVRIK_TEST_PROGRAM_DIR "/fake_encoder");
+       },
+       run_state, "1 1"},
+      {Message(command::kSkip), {}, run_state, "1 2"},
+      {Message(command::kStop), {}, run_state, "0 0"},
+      // The settings are saved before the application is told to end.
+      {Message(command::kClose), [this] { application.calls.clear(); }, calls,
+       "WriteOptions Quit closed"},
+  };
+  for (const Case& test : cases) {
+    std::string code;
+    for (const int shift : {24, 16, 8, 0}) code += char((test.message.what >> shift) & 0xff);
+    if (test.prepare) test.prepare();
+    EXPECT_NE(test.effect().toStdString(), test.expected.toStdString()) << code << " before";
+    window->MessageReceived(test.message);
+    EXPECT_TRUE(test_support::WaitUntil([&] { return test.effect() == test.expected; }, 5000))
+        << code << ": " << test.effect().toStdString();
+  }
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  qunsetenv("FAKE_ENCODER_MODE");
+  qunsetenv("FAKE_ENCODER_LOG");
+  EXPECT_TRUE(alerts.shown.isEmpty());
+}
 
 TEST_F(CommandDispatchTest, HandedFilesAreAddedUntilTheFirstListFileWhichIsOpened) {
   const QString wave = WriteFile(QStringLiteral("a.wav"));
@@ -54,34 +198,12 @@ TEST_F(CommandDispatchTest, HandedFilesAreAddedUntilTheFirstListFileWhichIsOpene
   EXPECT_TRUE(alerts.shown.isEmpty());
 }
 
-TEST_F(CommandDispatchTest, ReadmeBesideTheExecutableIsOpenedAndItsAbsenceReported) {
+TEST_F(CommandDispatchTest, AMissingReadmeIsNotHandedToAViewer) {
   UrlRecorder viewer;
   QDesktopServices::setUrlHandler(QStringLiteral("file"), &viewer, "Open");
-
-  window->MessageReceived(Message(command::kReadme));
-  EXPECT_EQ(alerts.Ids(), QStringList({QStringLiteral("ReadmeDialog")}));
-  EXPECT_EQ(alerts.shown.at(0).text, QStringLiteral("Liesmich-Datei nicht gefunden!"));
-  EXPECT_TRUE(viewer.opened.isEmpty());
-
-  const QString readme = WriteFile(QStringLiteral("bin/readme"), "Liesmich");
   window->MessageReceived(Message(command::kReadme));
   QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-  EXPECT_EQ(viewer.opened, QList<QUrl>({QUrl::fromLocalFile(readme)}));
-  EXPECT_EQ(alerts.shown.size(), 1);
-}
-
-TEST_F(CommandDispatchTest, MimeButtonsAndClosingGoToTheApplication) {
-  window->MessageReceived(Message(command::kRegisterMimeTypeNow));
-  window->MessageReceived(Message(command::kUnregisterMimeTypeNow));
-  EXPECT_EQ(application.calls, QStringList({QStringLiteral("RegisterMIMEType(1)"),
-                                            QStringLiteral("UnregisterMIMEType")}));
-
-  application.calls.clear();
-  window->MessageReceived(Message(command::kClose));
-  // The settings are saved before the application is told to end.
-  EXPECT_EQ(application.calls,
-            QStringList({QStringLiteral("WriteOptions"), QStringLiteral("Quit")}));
-  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(viewer.opened.isEmpty());
 }
 
 TEST_F(CommandDispatchTest, UnknownCodesChangeNothing) {

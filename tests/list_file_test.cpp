@@ -12,6 +12,7 @@
 
 #include "files/list_records.h"
 #include "platform/extended_attributes.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -169,28 +170,6 @@ TEST_F(ListFileTest, AListThatCannotBeCreatedIsAnOpenError) {
   EXPECT_TRUE(QDir(PathOf("ordner")).isEmpty());
 }
 
-// Holds the file size limit low for the life of the object, as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    saved_handler_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved_;
-    limited.rlim_cur = bytes;
-    active_ = setrlimit(RLIMIT_FSIZE, &limited) == 0;
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, saved_handler_);
-  }
-  bool active() const { return active_; }
-
- private:
-  rlimit saved_{};
-  sighandler_t saved_handler_ = SIG_DFL;
-  bool active_ = false;
-};
-
 TEST_F(ListFileTest, AFailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
   const QString path = PathOf("alt.zvk");
   ASSERT_EQ(SaveListFile(path, {"/alt/eins.wav", "/alt/zwei.wav"}), ListSaveResult::Saved);
@@ -198,7 +177,7 @@ TEST_F(ListFileTest, AFailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
   const QStringList big(2000, QStringLiteral("/ein/recht/langer/pfad/zu/einer/wave/datei.wav"));
   ListSaveResult result;
   {
-    const FileSizeLimit limit(4096);
+    const test_support::FileSizeLimit limit(4096);
     ASSERT_TRUE(limit.active());
     result = SaveListFile(path, big);
   }

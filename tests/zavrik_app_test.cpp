@@ -22,6 +22,7 @@
 #include "files/list_file.h"
 #include "main_window_fixture.h"
 #include "platform/system_messages.h"
+#include "window/window_commands.h"
 
 namespace {
 
@@ -263,25 +264,121 @@ TEST_F(ZavrikAppTest, ClosingTheWindowStoresTheSettingsOnTheExecutable) {
   EXPECT_FALSE(stored.self_register_mime_type);
 }
 
-TEST_F(ZavrikAppTest, MimeButtonsReportEveryOutcome) {
+// What the presenter is handed, in one text: identifier, text, buttons, icon and details.
+std::string Shown(const Alert& alert) {
+  return QStringLiteral("%1\n%2\n[%3] %4\n%5")
+      .arg(alert.id, alert.text, alert.buttons.join(QStringLiteral("] [")),
+           alert.kind == Alert::Kind::Stop ? QStringLiteral("stop") : QStringLiteral("info"),
+           alert.details)
+      .toStdString();
+}
+
+// Every alert Zavrik shows, each raised where it arises, exactly as the presenter gets it.
+TEST_F(ZavrikAppTest, EveryAlertSaysExactlyWhatItShould) {
   StartQuietly();
-  auto* install = Find<QPushButton>(QStringLiteral("RegisterMIMETypeNow"));
-  auto* remove = Find<QPushButton>(QStringLiteral("UnregisterMIMETypeNow"));
-  const QList<std::pair<QPushButton*, QString>> clicks = {
-      {install, QStringLiteral("MIME-Typ erfolgreich installiert.")},
-      {install, QStringLiteral("MIME-Typ war bereits installiert.")},
-      {remove, QStringLiteral("MIME-Typ erfolgreich gelöscht.")},
-      {remove, QStringLiteral("MIME-Typ kann nicht gelöscht werden; er war nicht installiert.")},
+  alerts.answer = 1;  // the about box's "Schließen"
+  qputenv("FAKE_ENCODER_LOG", QFile::encodeName(Path(QStringLiteral("encoder.log"))));
+  const auto window = [this](const Message& message) { app.main_window->MessageReceived(message); };
+  const auto encode = [this, window](const QString& encoder, const QString& file) {
+    window_test::ListOf(*app.main_window)->Clear();
+    app.MessageReceived(WithRefs(command::kRefsReceived, {WriteFile(file)}));
+    app.settings.encoder_location = encoder;
+    window(Message(command::kEncode));
   };
-  for (const auto& [button, text] : clicks) {
-    const qsizetype shown = alerts.shown.size();
-    button->click();
-    ASSERT_TRUE(test_support::WaitUntil([&] { return alerts.shown.size() == shown + 1; }));
-    EXPECT_EQ(alerts.shown.last().id,
-              button == install ? QStringLiteral("MimeInstalled") : QStringLiteral("MimeDeleted"));
-    EXPECT_EQ(alerts.shown.last().text, text);
+  const auto save_as = [this](const QString& name) {
+    Message save(command::kSavePanel);
+    save.AddRef(QStringLiteral("directory"), folder.path());
+    save.AddString(QStringLiteral("name"), name);
+    app.MessageReceived(save);
+  };
+  // Sets an environment variable while the command runs.
+  const auto with_env = [](const char* name, const QString& value,
+                           const std::function<void()>& run) {
+    const QByteArray old = qgetenv(name);
+    qputenv(name, QFile::encodeName(value));
+    run();
+    qputenv(name, old);
+  };
+  const QString missing = Path(QStringLiteral("fehlt/gogo"));
+  const QString failing = Path(QStringLiteral("fail.wav"));
+  const QString system_types = Path(QStringLiteral("system"));
+  window_test::WriteFileIn(folder, QStringLiteral("system/mime/types"), "text/x-Zavrik-list\n");
+  const QStringList ok = {QStringLiteral("OK")};
+  const QStringList all_right = {QStringLiteral("In Ordnung")};
+  const auto stop = Alert::Kind::Stop;
+  const auto info = Alert::Kind::Info;
+
+  struct Case {
+    std::function<void()> raise;
+    Alert expected;
+  };
+  const QList<Case> cases = {
+      {[&] { encode(missing, QStringLiteral("a.wav")); },
+       {"EncodeFailed",
+        missing + " nicht gefunden. Gehen Sie bitte zu den Programmoptionen und sorgen Sie dafür, "
+                  "dass das Feld \"Pfad zu Gogo:\" direkt auf Gogo oder einen Link darauf "
+                  "verweist (nicht auf das Gogo-Verzeichnis).",
+        ok, stop}},
+      {[&] { encode(WriteFile(QStringLiteral("kein-programm")), QStringLiteral("a.wav")); },
+       {"LaunchFailed",
+        "Irgendetwas schlechtes passierte beim Versuch, Gogo zu starten. Sorgen Sie dafür, dass "
+        "Gogo ist, wo es sein soll und nicht läuft und versuchen Sie es noch einmal.",
+        ok, stop}},
+      {[&] { encode(QStringLiteral(ZAVRIK_TEST_PROGRAM_DIR "/fake_encoder"), "fail.wav"); },
+       {"RunFailures", "1 von 1 Datei konnte nicht kodiert werden.", ok, stop,
+        failing + "\nfake: Eingabe kaputt"}},
+      {[&] { window(Message(command::kReadme)); },
+       {"ReadmeDialog", "Liesmich-Datei nicht gefunden!", ok, stop}},
+      {[&] { save_as(QStringLiteral("bin")); },  // a folder in the way
+       {"SaveOpenError",
+        "Ausgabedatei kann nicht erstellt oder geöffnet werden. Sorgen Sie dafür, dass die Datei "
+        "sich nicht auf einer Nur-Lesen-Festplatte befindet oder dass die Datei, die Sie "
+        "überschreiben möchten, von keiner anderen Anwendung benutzt wird.",
+        ok, stop}},
+      {[&] {
+         const test_support::FileSizeLimit full_disk(0);
+         save_as(QStringLiteral("liste.zvk"));
+       },
+       {"SaveWriteError", "Ausgabedatei kann nicht geschrieben werden. Ist die Festplatte voll?",
+        ok, stop}},
+      {[&] { app.MessageReceived(WithRefs(command::kOpenPanel, {folder.path()})); },
+       {"OpenOpenError",
+        "Eingabedatei kann nicht geöffnet werden. Sorgen Sie dafür, dass Sie Zugriff auf die "
+        "Datei haben.",
+        ok, stop}},
+      {[&] { window(Message(command::kRegisterMimeTypeNow)); },
+       {"MimeInstalled", "MIME-Typ erfolgreich installiert.", all_right, info}},
+      {[&] { window(Message(command::kRegisterMimeTypeNow)); },
+       {"MimeInstalled", "MIME-Typ war bereits installiert.", all_right, info}},
+      {[&] { window(Message(command::kUnregisterMimeTypeNow)); },
+       {"MimeDeleted", "MIME-Typ erfolgreich gelöscht.", all_right, info}},
+      {[&] { window(Message(command::kUnregisterMimeTypeNow)); },
+       {"MimeDeleted", "MIME-Typ kann nicht gelöscht werden; er war nicht installiert.", all_right,
+        info}},
+      {[&] {
+         with_env("PATH", "/nirgends", [&] { window(Message(command::kRegisterMimeTypeNow)); });
+       },
+       {"MimeInstalled", "Fehler beim Installieren des MIME-Typs.", all_right, info}},
+      {[&] {
+         with_env("XDG_DATA_DIRS", system_types,
+                  [&] { window(Message(command::kUnregisterMimeTypeNow)); });
+       },
+       {"MimeDeleted", "Fehler beim Löschen des MIME-Typs.", all_right, info}},
+      {[&] { app.MessageReceived(Message(command::kAboutRequested)); },
+       {"AboutDialog",
+        AboutText(BuiltInAboutDetails()),
+        {QStringLiteral("Gehe zur Site"), QStringLiteral("Schließen")},
+        info}},
+  };
+  for (const Case& test : cases) {
+    alerts.shown.clear();
+    test.raise();
+    ASSERT_TRUE(test_support::WaitUntil([&] { return !alerts.shown.isEmpty(); }))
+        << test.expected.id.toStdString();
+    EXPECT_EQ(Shown(alerts.shown.at(0)), Shown(test.expected));
+    EXPECT_EQ(alerts.shown.size(), 1) << test.expected.id.toStdString();
   }
-  EXPECT_FALSE(app.settings.self_register_mime_type);
+  qunsetenv("FAKE_ENCODER_LOG");
 }
 
 TEST_F(ZavrikAppTest, AboutBoxShowsTheProgramAndItsBuildTime) {
@@ -297,10 +394,8 @@ TEST_F(ZavrikAppTest, AboutBoxShowsTheProgramAndItsBuildTime) {
        {QStringLiteral("file"), QStringLiteral("http"), QStringLiteral("https")}) {
     QDesktopServices::unsetUrlHandler(scheme);
   }
-  ASSERT_EQ(alerts.Ids(), QStringList({QStringLiteral("AboutDialog")}));
+  ASSERT_EQ(alerts.shown.size(), 1);
   const Alert& about = alerts.shown.at(0);
-  EXPECT_EQ(about.buttons,
-            QStringList({QStringLiteral("Gehe zur Site"), QStringLiteral("Schließen")}));
   EXPECT_TRUE(about.text.startsWith(QStringLiteral("Zavrik 1.2a (Deutsch)\n")));
   // The second line is the rights notice: never empty, free software says so.
   EXPECT_FALSE(BuiltInAboutDetails().rights_notice.isEmpty());

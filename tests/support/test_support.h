@@ -1,5 +1,8 @@
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QString>
@@ -12,5 +15,27 @@ QString TemporaryHome();
 
 // Runs the event loop until `condition` holds or `timeout_ms` passes; returns the condition.
 bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = 10000);
+
+// Holds the file size limit low for the life of the object, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    saved_handler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved_;
+    limited.rlim_cur = bytes;
+    active_ = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, saved_handler_);
+  }
+  bool active() const { return active_; }
+
+ private:
+  rlimit saved_{};
+  sighandler_t saved_handler_ = SIG_DFL;
+  bool active_ = false;
+};
 
 }  // namespace test_support
