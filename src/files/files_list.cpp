@@ -60,6 +60,8 @@ FilesList::FilesList(MessageHandler* application, AlertPresenter* alerts,
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   // Uniform rows let the view lay out a long list without measuring every entry.
   setUniformItemSizes(true);
+  // A list of millions of entries is laid out a part at a time, between other events.
+  setLayoutMode(QListView::Batched);
   // A failed entry's icon fits the line, so every row keeps the height of a row of text.
   const int line = fontMetrics().height();
   setIconSize(QSize(line, line));
@@ -232,28 +234,27 @@ void FilesList::Open(const QString& path) {
   }
   // A list opened while another is still read takes its place.
   reader_ = std::move(reader);
-  ReadOpenedList();
-}
-
-// Reads the list being opened a megabyte at a time, a few milliseconds of work, so that the
-// window keeps answering while a long list is read; the list changes once, when the whole file
-// is read.
-void FilesList::ReadOpenedList() {
-  constexpr qint64 kTurnBytes = 1024 * 1024;
-  if (!reader_) return;
-  if (!reader_->ReadSome(kTurnBytes)) {
-    QMetaObject::invokeMethod(this, &FilesList::ReadOpenedList, Qt::QueuedConnection);
-    return;
-  }
-  const QStringList records = reader_->TakeRecords();
-  reader_.reset();
   emit ListFileRead();
   if (!settings_ || !settings_->dont_clear_on_open) {
     // Emptying before the records arrive leaves the encode button as it was.
     model_->Clear();
     SelectionChanged();
   }
-  AddItems(records);
+  ReadOpenedList();
+}
+
+// Reads the list being opened a megabyte at a time, a few milliseconds of work, and adds what
+// it read, so that the window keeps answering while a long list comes in.
+void FilesList::ReadOpenedList() {
+  constexpr qint64 kTurnBytes = 1024 * 1024;
+  if (!reader_) return;
+  const bool read = reader_->ReadSome(kTurnBytes);
+  AddItems(reader_->TakeRecords());
+  if (read) {
+    reader_.reset();
+  } else {
+    QMetaObject::invokeMethod(this, &FilesList::ReadOpenedList, Qt::QueuedConnection);
+  }
 }
 
 int FilesList::CountItems() const { return model_->Count(); }
