@@ -174,12 +174,15 @@ TEST_F(CommandDispatchTest, HandedFilesAreAddedUntilTheFirstListFileWhichIsOpene
   QDir().mkpath(Path(QStringLiteral("folder")));
   const QString missing = Path(QStringLiteral("missing.wav"));
   const QStringList list_entries = {QStringLiteral("/m/1.wav"), QStringLiteral("/m/2.wav")};
+  // A saved list would hold this name as two records.
+  const QString broken = WriteFile(QStringLiteral("zwei\nZeilen.wav"));
 
   struct Case {
     const char* what;
     QStringList refs;
     bool dont_clear_on_open;
     QStringList expected;
+    QString alert_text = {};
   };
   const QList<Case> cases = {
       {"wave, list, wave", {wave, list, later_wave}, false, list_entries},
@@ -188,14 +191,28 @@ TEST_F(CommandDispatchTest, HandedFilesAreAddedUntilTheFirstListFileWhichIsOpene
       {"untyped records", {untyped}, false, {untyped}},
       {"folder", {Path(QStringLiteral("folder"))}, false, {Path(QStringLiteral("folder"))}},
       {"unresolvable", {missing, wave}, false, {wave}},
+      {"a name with a line break",
+       {wave, broken, later_wave},
+       false,
+       {wave, later_wave},
+       QStringLiteral("Diese Datei wurde nicht in die Liste aufgenommen:\n") +
+           Path(QStringLiteral("zwei\\n")) +
+           QStringLiteral("Zeilen.wav – der Name enthält einen Zeilenumbruch, den eine "
+                          "Listendatei nicht speichern kann.")},
   };
   for (const Case& test : cases) {
     List()->Clear();
+    alerts.shown.clear();
     settings.dont_clear_on_open = test.dont_clear_on_open;
     window->RefsReceived(WithRefs(command::kRefsReceived, test.refs));
     EXPECT_EQ(Entries(), test.expected) << test.what;
+    if (test.alert_text.isEmpty()) {
+      EXPECT_TRUE(alerts.shown.isEmpty()) << test.what;
+    } else {
+      ASSERT_EQ(alerts.Ids(), QStringList({QStringLiteral("FilesRefused")})) << test.what;
+      EXPECT_EQ(alerts.shown.at(0).text, test.alert_text);
+    }
   }
-  EXPECT_TRUE(alerts.shown.isEmpty());
 }
 
 TEST_F(CommandDispatchTest, AMissingReadmeIsNotHandedToAViewer) {

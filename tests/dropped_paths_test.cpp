@@ -1,6 +1,8 @@
 #include "files/dropped_paths.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -45,12 +47,19 @@ TEST_F(DroppedPathsTest, KeepsDropOrderAndFollowsLinks) {
                                 Path("music/a.wav"), Path("music")}));
 }
 
-TEST_F(DroppedPathsTest, SkipsWhatDoesNotResolveToALocalFile) {
+TEST_F(DroppedPathsTest, SkipsWhatDoesNotResolveToALocalFileAndNamesWhatIsNoUtf8) {
   Link(Path("gone.wav"), "dangling.wav");
+  // A name from a file system that is not UTF-8 exists, but Zavrik cannot hold it.
+  const QByteArray latin1 = QFile::encodeName(root_) + "/caf\xe9.wav";
+  ASSERT_EQ(::close(::open(latin1.constData(), O_CREAT | O_WRONLY, 0600)), 0);
+  QStringList not_utf8;
   const QStringList paths = ResolveDroppedUrls(
       {QUrl("https://example.org/a.wav"), Url("missing.wav"), Url("dangling.wav"),
-       Url("missing-folder/a.wav"), Url("music/a.wav"), QUrl("file:relative.wav")});
+       Url("missing-folder/a.wav"), Url("music/a.wav"), QUrl("file:relative.wav"),
+       QUrl::fromEncoded("file://" + latin1.toPercentEncoding("/"))},
+      &not_utf8);
   EXPECT_EQ(paths, QStringList({Path("music/a.wav")}));
+  EXPECT_EQ(not_utf8, QStringList({root_ + QStringLiteral("/caf\\xe9.wav")}));
 }
 
 TEST_F(DroppedPathsTest, ResolvesDotNamesAndLinkedFolders) {

@@ -148,22 +148,38 @@ TEST_F(EncodingRunTest, AnEmptyListShowsTheProgressAndHidesItAtOnceWithoutLaunch
   EXPECT_FALSE(run.encoding());
 }
 
-TEST_F(EncodingRunTest, AMissingEncoderAlertsWithItsPathAndLeavesTheRunStateAlone) {
+TEST_F(EncodingRunTest, AnEncoderThatCannotRunAlertsAndLeavesTheRunStateAlone) {
   // A finished run leaves state behind that a failed start must not touch.
   run.Start(encoder);
   for (qint64 pid = 101; pid <= 103; ++pid) run.ProcessEnded(encoder, pid);
   TakeEffects();
   const QString dangling = folder.filePath(QStringLiteral("dangling"));
   ASSERT_TRUE(QFile::link(folder.filePath(QStringLiteral("gone")), dangling));
+  // The running program itself would hand each file back to itself: a run that never ends.
+  const QString itself = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+  const QString link_to_itself = folder.filePath(QStringLiteral("Gogo"));
+  ASSERT_TRUE(QFile::link(itself, link_to_itself));
 
-  for (const QString& missing : {folder.filePath(QStringLiteral("no gogo here")), dangling}) {
+  struct Case {
+    QString missing;
+    const char* alert;
+  };
+  const Case cases[] = {
+      {folder.filePath(QStringLiteral("no gogo here")), "EncodeFailed"},
+      {dangling, "EncodeFailed"},
+      {itself, "LaunchFailed"},
+      {link_to_itself, "LaunchFailed"},
+  };
+  for (const auto& [missing, alert] : cases) {
     SCOPED_TRACE(missing.toStdString());
     ports.options_before = QStringLiteral("-b 320");
     ports.alerts.clear();
     run.Start(missing);
-    EXPECT_EQ(TakeEffects(), QStringList({"alert EncodeFailed"}));
+    EXPECT_EQ(TakeEffects(), QStringList({QStringLiteral("alert ") + QLatin1String(alert)}));
     ASSERT_EQ(ports.alerts.size(), 1);
-    EXPECT_TRUE(ports.alerts[0].text.startsWith(missing + QStringLiteral(" nicht gefunden.")));
+    if (ports.alerts[0].id == QLatin1String("EncodeFailed")) {
+      EXPECT_TRUE(ports.alerts[0].text.startsWith(missing + QStringLiteral(" nicht gefunden.")));
+    }
     EXPECT_FALSE(run.encoding());
     EXPECT_EQ(run.file_index(), 0);
     EXPECT_EQ(run.encoder_ref(), encoder);

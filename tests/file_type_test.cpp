@@ -39,14 +39,31 @@ class FileTypeTest : public ::testing::Test {
     file.write(bytes);
   }
 
+  void ExpectListsKnownByStoredTypeNameOrHeader();
+
   static inline bool installed_ = false;
   bool attributes_ = true;
   QTemporaryDir folder_;
 };
 
+// The same files where the MIME database has never heard of the list type: its installation
+// was switched off, or failed.
+class FileTypeWithoutTheListTypeTest : public FileTypeTest {
+ protected:
+  static void SetUpTestSuite() {
+    UninstallListMimeType();
+    // No system folder may know the type either.
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(system_folder_.path()));
+    installed_ = true;
+  }
+  static void TearDownTestSuite() {}
+
+  static inline QTemporaryDir system_folder_;
+};
+
 const QByteArray kHeader = QByteArray(kListFileHeader) + "\n0;/a.wav\n";
 
-TEST_F(FileTypeTest, AListFileIsKnownByItsStoredTypeItsNameOrItsHeader) {
+void FileTypeTest::ExpectListsKnownByStoredTypeNameOrHeader() {
   struct Case {
     const char* name;
     std::function<void()> create;
@@ -57,6 +74,7 @@ TEST_F(FileTypeTest, AListFileIsKnownByItsStoredTypeItsNameOrItsHeader) {
       {"saved by the program", [&] { SaveListFile(PathOf("saved"), {"/a.wav"}); }, "saved", true},
       {"name pattern without a stored type", [&] { Create("copy.zvk", "0;/a.wav\n"); }, "copy.zvk",
        true},
+      {"name pattern in capitals", [&] { Create("USB.ZVK", "0;/a.wav\n"); }, "USB.ZVK", true},
       {"header line without a stored type", [&] { Create("ohne_endung", kHeader); }, "ohne_endung",
        true},
       {"plain text", [&] { Create("notiz.txt", "Einkaufsliste\n"); }, "notiz.txt", false},
@@ -75,6 +93,14 @@ TEST_F(FileTypeTest, AListFileIsKnownByItsStoredTypeItsNameOrItsHeader) {
     c.create();
     EXPECT_EQ(IsListFile(PathOf(c.path)), c.list);
   }
+}
+
+TEST_F(FileTypeTest, AListFileIsKnownByItsStoredTypeItsNameOrItsHeader) {
+  ExpectListsKnownByStoredTypeNameOrHeader();
+}
+
+TEST_F(FileTypeWithoutTheListTypeTest, AListFileIsKnownByItsStoredTypeItsNameOrItsHeader) {
+  ExpectListsKnownByStoredTypeNameOrHeader();
 }
 
 TEST_F(FileTypeTest, AStoredTypeOutweighsNameAndHeader) {

@@ -17,6 +17,7 @@
 #include "files/files_settings.h"
 #include "files/list_file.h"
 #include "files_recorders.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -256,7 +257,9 @@ TEST_F(FilesListTest, ADropWithoutLocalFilesAddsNothing) {
 }
 
 TEST_F(FilesListTest, OpeningAFileThatCannotBeReadChangesNothing) {
-  for (const QString& path : {folder_.filePath("missing.zvk"), folder_.path()}) {
+  QFile huge(folder_.filePath("riesig.zvk"));
+  ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(kListFileSizeLimit + 1));
+  for (const QString& path : {folder_.filePath("missing.zvk"), folder_.path(), huge.fileName()}) {
     Fill(2);
     Select({1});
     alerts_.shown.clear();
@@ -289,6 +292,8 @@ TEST_P(OpenTest, FillsTheListFromTheFile) {
   encode_.setEnabled(false);
   QSignalSpy tab_requests(list_.get(), &FilesList::ListFileRead);
   list_->Open(WriteFile("list.zvk", c.file));
+  // A long list is read while the window goes on answering, and arrives whole at the end.
+  ASSERT_TRUE(test_support::WaitUntil([&] { return list_->CountItems() == c.expected.size(); }));
   EXPECT_EQ(Entries(*list_), c.expected);
   EXPECT_EQ(encode_.isEnabled(), c.encode_enabled);
   EXPECT_EQ(tab_requests.count(), 1);
@@ -297,9 +302,21 @@ TEST_P(OpenTest, FillsTheListFromTheFile) {
   EXPECT_EQ(remove_.isEnabled(), !SelectedRows().empty());
 }
 
+// Several megabytes of records, more than the list reads at one time.
+OpenCase LongList() {
+  OpenCase c{"ALongList", false, "# h\n", {}, true};
+  for (int i = 0; i < 40000; ++i) {
+    const QString path = QStringLiteral("/musik/aufnahmen/sitzung-%1/").arg(i) + QString(40, u'x');
+    c.file += "0;" + path.toUtf8() + "\n";
+    c.expected.append(path);
+  }
+  return c;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Settings, OpenTest,
     testing::Values(
+        LongList(),
         OpenCase{"Clearing", false, "# h\n0;/a.wav\n0;/b.wav\n", {"/a.wav", "/b.wav"}, true},
         OpenCase{
             "Appending", true, "0;/a.wav\n0;/old.wav\n", {"/old.wav", "/a.wav", "/old.wav"}, true},

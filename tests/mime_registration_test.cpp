@@ -156,6 +156,24 @@ TEST_F(MimeRegistrationTest, AFailedInstallLeavesNothingBehind) {
   QFile::remove(blocker);
 }
 
+TEST_F(MimeRegistrationTest, RelativeXdgFoldersAreIgnoredAndNothingLandsInTheCurrentFolder) {
+  QTemporaryDir current;
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(current.path()));
+  {
+    const ScopedEnvironment data("XDG_DATA_HOME", "share");
+    const ScopedEnvironment config("XDG_CONFIG_HOME", "config");
+    EXPECT_EQ(InstallListMimeType(QStringLiteral("/opt/zavrik/zavrik")),
+              MimeInstallResult::Installed);
+    EXPECT_TRUE(QFile::exists(QDir::homePath() +
+                              QStringLiteral("/.local/share/mime/packages/zavrik-list.xml")));
+    EXPECT_TRUE(QFile::exists(QDir::homePath() + QStringLiteral("/.config/mimeapps.list")));
+    EXPECT_EQ(UninstallListMimeType(), MimeDeleteResult::Deleted);
+  }
+  QDir::setCurrent(before);
+  EXPECT_TRUE(QDir(current.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
 TEST_F(MimeRegistrationTest, WhatTheUserHadBeforeOutlivesInstallingDeletingAndAFailedInstall) {
   // What the user's own installation into ~/.local or own editing left before the first install.
   struct Case {

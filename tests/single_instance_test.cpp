@@ -1,6 +1,7 @@
 #include "platform/single_instance.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -10,7 +11,9 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <future>
+#include <vector>
 
 #include "platform/system_messages.h"
 #include "support/recorders.h"
@@ -33,8 +36,8 @@ void LeaveStaleSocket(const QString& path) {
 }
 
 // HandTo blocks, so it runs beside the event loop that the listening instance needs.
-SingleInstance::HandOver HandOverInBackground(const QString& socket_path,
-                                              const QStringList& paths) {
+template <typename Paths = QStringList>
+SingleInstance::HandOver HandOverInBackground(const QString& socket_path, const Paths& paths) {
   auto result = std::async(std::launch::async, [socket_path, paths] {
     return SingleInstance::HandTo(socket_path, paths, 5000);
   });
@@ -79,16 +82,60 @@ TEST(HandOverFormatTest, IncompleteRequestsWaitAndMalformedOnesAreRefused) {
   }
 }
 
-TEST_F(SingleInstanceTest, HandedPathsArriveAsOneRefsMessage) {
+TEST_F(SingleInstanceTest, HandedPathsArriveAsOneRefsMessageAndNamesThatAreNoUtf8AreNamed) {
   SingleInstance instance(socket_path);
   instance.SetHandler(&handler);
   ASSERT_TRUE(instance.Listen());
-  const QStringList paths = {QStringLiteral("/w/a b.wav"), QStringLiteral("/w/liste.zvk")};
+  const QList<QByteArray> paths = {"/w/a b.wav", "/w/caf\xe9.wav", "/w/liste.zvk"};
 
   EXPECT_EQ(HandOverInBackground(socket_path, paths), SingleInstance::HandOver::Delivered);
-  ASSERT_TRUE(test_support::WaitUntil([&] { return handler.messages.size() == 1; }));
+  ASSERT_TRUE(test_support::WaitUntil([&] { return handler.messages.size() == 2; }));
   EXPECT_EQ(handler.messages.at(0).what, command::kRefsReceived);
-  EXPECT_EQ(handler.messages.at(0).Refs(QStringLiteral("refs")), paths);
+  EXPECT_EQ(handler.messages.at(0).Refs(QStringLiteral("refs")),
+            QStringList({QStringLiteral("/w/a b.wav"), QStringLiteral("/w/liste.zvk")}));
+  EXPECT_EQ(handler.messages.at(1).what, command::kNamesNotUtf8);
+  EXPECT_EQ(handler.messages.at(1).Refs(QStringLiteral("names")),
+            QStringList({QStringLiteral("/w/caf\\xe9.wav")}));
+}
+
+// Counts this process's open descriptors.
+rlim_t OpenDescriptors() { return rlim_t(QDir(QStringLiteral("/proc/self/fd")).count()); }
+
+TEST_F(SingleInstanceTest, TheInstanceOutlivesRunningOutOfDescriptorsAndDropsIdleConnections) {
+  SingleInstance instance(socket_path);
+  instance.SetHandler(&handler);
+  ASSERT_TRUE(instance.Listen());
+
+  // Silent peers take every descriptor there is, so the instance's accepts fail.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = OpenDescriptors() + 16;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray name = QFile::encodeName(socket_path);
+  memcpy(address.sun_path, name.constData(), size_t(name.size()));
+  std::vector<int> silent;
+  for (int fd; (fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0)) >= 0;) {
+    silent.push_back(fd);
+    connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  }
+  for (int turn = 0; turn < 3; ++turn) QCoreApplication::processEvents();
+  close(silent.back());
+  silent.pop_back();
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+
+  EXPECT_EQ(HandOverInBackground(socket_path, QStringList{QStringLiteral("/a.wav")}),
+            SingleInstance::HandOver::Delivered);
+  // Every silent peer is dropped in time: reading gives the end of its connection.
+  EXPECT_TRUE(test_support::WaitUntil([&] {
+    return std::all_of(silent.begin(), silent.end(), [](int fd) {
+      char byte = 0;
+      return read(fd, &byte, 1) == 0;
+    });
+  }));
+  for (const int fd : silent) close(fd);
 }
 
 TEST_F(SingleInstanceTest, OnlyOneInstanceListensOnASocket) {

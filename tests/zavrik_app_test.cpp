@@ -244,6 +244,15 @@ TEST_F(ZavrikAppTest, PanelResultsAndHandedFilesReachTheMainWindow) {
   app.MessageReceived(directory);
   EXPECT_EQ(Find<QLineEdit>(QStringLiteral("OutputDirText"))->text(), folder.path());
   EXPECT_TRUE(alerts.shown.isEmpty());
+
+  // Handed names that are no UTF-8 could not be taken: the user learns which.
+  Message not_utf8(command::kNamesNotUtf8);
+  not_utf8.AddRef(QStringLiteral("names"), QStringLiteral("/w/caf\\xe9.wav"));
+  app.MessageReceived(not_utf8);
+  ASSERT_EQ(alerts.Ids(), QStringList({QStringLiteral("FilesRefused")}));
+  EXPECT_EQ(alerts.shown.at(0).text,
+            QStringLiteral("Diese Datei wurde nicht in die Liste aufgenommen:\n/w/caf\\xe9.wav – "
+                           "der Name ist kein gültiger UTF-8-Text."));
 }
 
 TEST_F(ZavrikAppTest, ClosingTheWindowStoresTheSettingsOnTheExecutable) {

@@ -3,20 +3,25 @@
 #include <QFile>
 #include <QStringList>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 
 #include "app/zavrik_app.h"
+#include "platform/file_names.h"
 #include "platform/single_instance.h"
 
 namespace {
-// The files named on the command line, made absolute against the current folder. The
-// application object has already taken the toolkit's own options and their values out of argv;
-// other words that start with "-" are not files either ("./-name" names such a file).
-QStringList AbsolutePaths(int argc, char** argv) {
-  QStringList paths;
+// The files named on the command line, made absolute against the current folder, as the bytes
+// they are: a name that is no UTF-8 is still handed over, so that the running Zavrik can name
+// it. The application object has already taken the toolkit's own options and their values out
+// of argv; other words that start with "-" are not files either ("./-name" names such a file).
+QList<QByteArray> AbsolutePaths(int argc, char** argv) {
+  const QByteArray folder = QByteArray::fromStdString(std::filesystem::current_path().native());
+  QList<QByteArray> paths;
   for (int i = 1; i < argc; ++i) {
-    const QString word = QFile::decodeName(argv[i]);
-    if (word.isEmpty() || word.startsWith(QLatin1Char('-'))) continue;
-    paths.append(QDir::current().absoluteFilePath(word));
+    const QByteArray word(argv[i]);
+    if (word.isEmpty() || word.startsWith('-')) continue;
+    paths.append(word.startsWith('/') ? word : folder + '/' + word);
   }
   return paths;
 }
@@ -25,7 +30,7 @@ QStringList AbsolutePaths(int argc, char** argv) {
 int main(int argc, char** argv) {
   // Built first, so that "-style Fusion" never makes "Fusion" a file.
   ZavrikApp app(argc, argv);
-  const QStringList files = AbsolutePaths(argc, argv);
+  const QList<QByteArray> files = AbsolutePaths(argc, argv);
   const QString socket_path = SingleInstance::DefaultSocketPath();
   SingleInstance::HandOver handed = SingleInstance::HandTo(socket_path, files);
   if (handed == SingleInstance::HandOver::Delivered) return 0;
@@ -44,9 +49,17 @@ int main(int argc, char** argv) {
   instance.SetHandler(&app);
 
   Message started_with(command::kRefsReceived);
-  for (const QString& path : files) started_with.AddRef(QStringLiteral("refs"), path);
+  Message not_utf8(command::kNamesNotUtf8);
+  for (const QByteArray& bytes : files) {
+    if (const std::optional<QString> path = DecodeFileName(bytes)) {
+      started_with.AddRef(QStringLiteral("refs"), *path);
+    } else {
+      not_utf8.AddRef(QStringLiteral("names"), VisibleFileName(bytes));
+    }
+  }
   app.RefsReceived(started_with);
   app.ReadyToRun();
+  app.MessageReceived(not_utf8);
   app.exec();
   return 0;
 }

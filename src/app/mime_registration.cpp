@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
-#include <QStandardPaths>
 
 #include "app/mimeapps_list.h"
 #include "files/list_file.h"
@@ -30,10 +29,28 @@ constexpr IconCopy kIcons[] = {
     {":/icons/zavrik-16.png", "icons/hicolor/16x16/apps/zavrik.png"},
 };
 
-QString DataHome() { return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation); }
+// The user's XDG folder that `variable` names, or `fallback` below the home folder. A relative
+// value counts as unset, as the XDG rules say: it would put the user's database into whatever
+// folder Zavrik was started in.
+QString XdgHome(const char* variable, const char* fallback) {
+  const QString value = qEnvironmentVariable(variable);
+  if (value.startsWith(QLatin1Char('/'))) return QDir::cleanPath(value);
+  return QDir::homePath() + QLatin1String(fallback);
+}
 
-QString ConfigHome() {
-  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+QString DataHome() { return XdgHome("XDG_DATA_HOME", "/.local/share"); }
+
+QString ConfigHome() { return XdgHome("XDG_CONFIG_HOME", "/.config"); }
+
+// The user's data folder, then the system's, without relative ones.
+QStringList DataFolders() {
+  QStringList folders = {DataHome()};
+  QString system = qEnvironmentVariable("XDG_DATA_DIRS");
+  if (system.isEmpty()) system = QStringLiteral("/usr/local/share:/usr/share");
+  for (const QString& folder : system.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+    if (folder.startsWith(QLatin1Char('/'))) folders.append(folder);
+  }
+  return folders;
 }
 
 QString InDataHome(const char* relative) {
@@ -283,9 +300,7 @@ QString ResultText(MimeDeleteResult result) {
 
 bool IsListMimeTypeInstalled() {
   // The generated "types" files, not QMimeDatabase: it caches what it read before.
-  const QStringList folders =
-      QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
-  for (const QString& folder : folders) {
+  for (const QString& folder : DataFolders()) {
     if (TypesFileListsListType(folder + QStringLiteral("/mime/types"))) return true;
   }
   return false;

@@ -99,6 +99,14 @@ void ZavrikApp::MessageReceived(const Message& message) {
     case command::kRefsReceived:
       RefsReceived(message);
       break;
+    case command::kNamesNotUtf8: {
+      QStringList lines;
+      for (const QString& name : message.Refs(QStringLiteral("names"))) {
+        lines.append(alerts::NameNotUtf8(name));
+      }
+      if (!lines.isEmpty()) alerts_->Go(alerts::FilesRefused(lines));
+      break;
+    }
     case command::kAboutRequested:
       AboutRequested();
       break;

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "encode/argument_split.h"
+#include "platform/paths.h"
 
 void AddEncoderEnd(Message& notice, const EncoderEnd& end) {
   notice.AddInt32(QStringLiteral("exit"), end.exit.code);
@@ -37,6 +38,11 @@ void EncodingRun::Start(const QString& encoder_location) {
   const QString resolved = QFileInfo(encoder_location).canonicalFilePath();
   if (resolved.isEmpty()) {
     ports_.ShowAlert(alerts::EncodeFailed(encoder_location));
+    return;
+  }
+  // Zavrik as its own encoder would hand every file back to itself, and the run never ends.
+  if (IsRunningExecutable(resolved)) {
+    ports_.ShowAlert(alerts::LaunchFailed());
     return;
   }
   encoder_ref_ = resolved;

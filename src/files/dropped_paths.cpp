@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include "platform/file_names.h"
+
 namespace {
 // Resolves paths with one lstat per entry: the folders a drop comes from are few, so each
 // folder is resolved once and only the entry's own name is looked at.
@@ -39,12 +41,19 @@ class PathResolver {
 };
 }  // namespace
 
-QStringList ResolveDroppedUrls(const QList<QUrl>& urls) {
+QStringList ResolveDroppedUrls(const QList<QUrl>& urls, QStringList* not_utf8) {
   PathResolver resolver;
   QStringList paths;
   paths.reserve(urls.size());
   for (const QUrl& url : urls) {
     if (!url.isLocalFile()) continue;
+    // The URL keeps the name's bytes; its local file would hold U+FFFD in their place.
+    const QByteArray bytes =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (!DecodeFileName(bytes)) {
+      if (not_utf8) not_utf8->append(VisibleFileName(bytes));
+      continue;
+    }
     const QString local = url.toLocalFile();
     if (local.isEmpty() || !local.startsWith(QLatin1Char('/'))) continue;
     const QString canonical = resolver.Canonical(local);

@@ -13,6 +13,7 @@
 #include "files/files_model.h"
 #include "files/list_file.h"
 #include "platform/alert.h"
+#include "platform/file_names.h"
 #include "platform/file_panel.h"
 #include "platform/paths.h"
 
@@ -59,6 +60,8 @@ FilesList::FilesList(MessageHandler* application, AlertPresenter* alerts,
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   // Uniform rows let the view lay out a long list without measuring every entry.
   setUniformItemSizes(true);
+  // A list of millions of entries is laid out a part at a time, between other events.
+  setLayoutMode(QListView::Batched);
   // A failed entry's icon fits the line, so every row keeps the height of a row of text.
   const int line = fontMetrics().height();
   setIconSize(QSize(line, line));
@@ -120,7 +123,24 @@ void FilesList::SetButtons(QPushButton* remove, QPushButton* encode, QPushButton
   move_down_button_ = move_down;
 }
 
-void FilesList::AddFile(const QString& path) { AddItem(path); }
+void FilesList::AddFile(const QString& path) { AddFiles({path}); }
+
+void FilesList::AddFiles(const QStringList& paths, const QStringList& not_utf8) {
+  QStringList held;
+  QStringList refused;
+  held.reserve(paths.size());
+  for (const QString& path : paths) {
+    // A line break would split the path into two records of a saved list.
+    if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) {
+      refused.append(alerts::NameWithLineBreak(VisibleFileName(path)));
+    } else {
+      held.append(path);
+    }
+  }
+  for (const QString& name : not_utf8) refused.append(alerts::NameNotUtf8(name));
+  AddItems(held);
+  if (!refused.isEmpty() && alerts_) alerts_->Go(alerts::FilesRefused(refused));
+}
 
 bool FilesList::AddItem(const QString& text) { return AddItems({text}); }
 
@@ -183,7 +203,9 @@ int FilesList::SingleSelectedRow() const {
 
 bool FilesList::DropMimeData(const QMimeData* mime_data) {
   if (!mime_data || !mime_data->hasUrls()) return false;
-  AddItems(ResolveDroppedUrls(mime_data->urls()));
+  QStringList not_utf8;
+  const QStringList paths = ResolveDroppedUrls(mime_data->urls(), &not_utf8);
+  AddFiles(paths, not_utf8);
   return true;
 }
 
@@ -205,18 +227,34 @@ void FilesList::Save(const QString& path) {
 }
 
 void FilesList::Open(const QString& path) {
-  const std::optional<QStringList> records = ReadListFile(path);
-  if (!records) {
+  auto reader = std::make_unique<ListFileReader>();
+  if (!reader->Open(path)) {
     if (alerts_) alerts_->Go(alerts::OpenOpenError());
     return;
   }
+  // A list opened while another is still read takes its place.
+  reader_ = std::move(reader);
   emit ListFileRead();
   if (!settings_ || !settings_->dont_clear_on_open) {
     // Emptying before the records arrive leaves the encode button as it was.
     model_->Clear();
     SelectionChanged();
   }
-  AddItems(*records);
+  ReadOpenedList();
+}
+
+// Reads the list being opened a megabyte at a time, a few milliseconds of work, and adds what
+// it read, so that the window keeps answering while a long list comes in.
+void FilesList::ReadOpenedList() {
+  constexpr qint64 kTurnBytes = 1024 * 1024;
+  if (!reader_) return;
+  const bool read = reader_->ReadSome(kTurnBytes);
+  AddItems(reader_->TakeRecords());
+  if (read) {
+    reader_.reset();
+  } else {
+    QMetaObject::invokeMethod(this, &FilesList::ReadOpenedList, Qt::QueuedConnection);
+  }
 }
 
 int FilesList::CountItems() const { return model_->Count(); }

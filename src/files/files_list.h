@@ -3,8 +3,10 @@
 #include <QListView>
 #include <QPointer>
 #include <QStringList>
+#include <memory>
 
 #include "files/files_settings.h"
+#include "files/list_file.h"
 #include "platform/message.h"
 
 class AlertPresenter;
@@ -32,6 +34,9 @@ class FilesList : public QListView {
                   QPushButton* move_down);
 
   void AddFile(const QString& path);
+  // Appends the files whose paths a list file can hold. The others, and the names that came as
+  // bytes that are no UTF-8 (`not_utf8`, already made visible), are named in one alert.
+  void AddFiles(const QStringList& paths, const QStringList& not_utf8 = {});
   // The only ways into the list: each successful addition enables the encode button.
   bool AddItem(const QString& text);
   bool AddItem(const QString& text, int index);
@@ -77,12 +82,15 @@ class FilesList : public QListView {
   void SetEncodeEnabled(bool enabled);
   void SaveChosen(const Message& message);
   void OpenChosen(const Message& message);
+  void ReadOpenedList();
 
   FilesModel* model_;
   AlertPresenter* alerts_;
   const FilesSettings* settings_;
   FilePanel* save_panel_;
   FilePanel* open_panel_;
+  // The list file being opened; a long one is read over several turns of the event loop.
+  std::unique_ptr<ListFileReader> reader_;
   QPointer<QPushButton> encode_button_;
   QPointer<QPushButton> remove_button_;
   QPointer<QPushButton> move_up_button_;

@@ -8,9 +8,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringEncoder>
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "files/list_records.h"
@@ -50,35 +52,12 @@ void AppendRecords(std::string_view lines, QStringList& entries) {
   }
 }
 
-// Reads the records block by block: a fresh buffer as large as the file would cost more in
-// page faults than the parsing itself. A read error ends the reading; what came before it is
-// kept.
-QStringList ReadRecords(int fd) {
-  QStringList entries;
-  std::string pending;  // a line that continues in the next block
-  std::vector<char> block(kBlockSize);
-  for (;;) {
-    const ssize_t got = ::read(fd, block.data(), block.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    std::string_view data(block.data(), static_cast<std::size_t>(got));
-    const std::size_t last_newline = data.rfind('\n');
-    if (last_newline == std::string_view::npos) {
-      pending.append(data);
-      continue;
-    }
-    std::string_view complete = data.substr(0, last_newline + 1);
-    if (!pending.empty()) {
-      const std::size_t first_newline = complete.find('\n');
-      pending.append(complete.substr(0, first_newline + 1));
-      AppendRecords(pending, entries);
-      complete.remove_prefix(first_newline + 1);
-    }
-    AppendRecords(complete, entries);
-    pending.assign(data.substr(last_newline + 1));
-  }
-  AppendRecords(pending, entries);
-  return entries;
+// Where the first line of `data` ends, just after its LF, CR LF or lone CR; npos without one.
+std::size_t FirstLineEnd(std::string_view data) {
+  const std::size_t end = data.find_first_of("\r\n");
+  if (end == std::string_view::npos) return end;
+  const bool cr_lf = data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n';
+  return end + (cr_lf ? 2 : 1);
 }
 
 }  // namespace
@@ -98,17 +77,90 @@ ListSaveResult SaveListFile(const QString& path, const QStringList& entries) {
   return file.commit() ? ListSaveResult::Saved : ListSaveResult::WriteError;
 }
 
-std::optional<QStringList> ReadListFile(const QString& path) {
+ListFileReader::~ListFileReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool ListFileReader::Open(const QString& path) {
   // Only regular files: a pipe would block the caller until a writer comes, and a device such
   // as /dev/zero never ends.
   const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) return false;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kListFileSizeLimit) {
     ::close(fd);
-    return std::nullopt;
+    return false;
   }
-  QStringList entries = ReadRecords(fd);
-  ::close(fd);
-  return entries;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+  read_ = 0;
+  at_end_ = false;
+  pending_.clear();
+  pending_cut_ = false;
+  records_.clear();
+  return true;
+}
+
+// Reads block by block: a fresh buffer as large as the file would cost more in page faults than
+// the parsing itself.
+bool ListFileReader::ReadSome(qint64 bytes) {
+  if (at_end_ || fd_ < 0) return true;
+  std::vector<char> block(kBlockSize);
+  qint64 this_time = 0;
+  while (this_time < bytes) {
+    // A file that grows while it is read ends at the limit all the same.
+    const std::size_t wanted =
+        std::min<std::size_t>(block.size(), std::size_t(kListFileSizeLimit - read_));
+    const ssize_t got = wanted > 0 ? ::read(fd_, block.data(), wanted) : 0;
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      TakePending();
+      at_end_ = true;
+      return true;
+    }
+    read_ += got;
+    this_time += got;
+    std::string_view data(block.data(), static_cast<std::size_t>(got));
+    const std::size_t last_end = data.find_last_of("\r\n");
+    if (last_end == std::string_view::npos) {
+      AppendToPending(data);
+      continue;
+    }
+    std::string_view complete = data.substr(0, last_end + 1);
+    if (!pending_.empty()) {
+      const std::size_t first_end = FirstLineEnd(complete);
+      AppendToPending(complete.substr(0, first_end));
+      TakePending();
+      complete.remove_prefix(first_end);
+    }
+    AppendRecords(complete, records_);
+    AppendToPending(data.substr(last_end + 1));
+  }
+  return false;
+}
+
+void ListFileReader::AppendToPending(std::string_view part) {
+  if (pending_cut_ || part.empty()) return;
+  const std::size_t nul = part.find('\0');
+  if (nul != std::string_view::npos) {
+    part = part.substr(0, nul + 1);
+    pending_cut_ = true;
+  }
+  pending_.append(part);
+}
+
+void ListFileReader::TakePending() {
+  AppendRecords(pending_, records_);
+  pending_.clear();
+  pending_cut_ = false;
+}
+
+QStringList ListFileReader::TakeRecords() { return std::exchange(records_, {}); }
+
+std::optional<QStringList> ReadListFile(const QString& path) {
+  ListFileReader reader;
+  if (!reader.Open(path)) return std::nullopt;
+  while (!reader.ReadSome(kListFileSizeLimit)) {
+  }
+  return reader.TakeRecords();
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "platform/file_type.h"
 
@@ -18,5 +20,39 @@ enum class ListSaveResult {
 // `path` only when complete, and marks the file with the list type.
 ListSaveResult SaveListFile(const QString& path, const QStringList& entries);
 
-// Reads the records of the list file at `path`; nullopt when it cannot be opened for reading.
+// No list anybody keeps comes near this size; a larger file is refused unread, as one that
+// cannot be opened, instead of holding the window and the memory while it is read.
+inline constexpr qint64 kListFileSizeLimit = qint64(256) * 1024 * 1024;
+
+// Reads a list file's records a part at a time, so that a caller on the event loop can answer
+// it between the parts. Memory stays bounded: at most kListFileSizeLimit bytes are read, and
+// the rest of a line after a NUL is not kept.
+class ListFileReader {
+ public:
+  ListFileReader() = default;
+  ListFileReader(const ListFileReader&) = delete;
+  ListFileReader& operator=(const ListFileReader&) = delete;
+  ~ListFileReader();
+
+  // False when `path` is no readable regular file, or is larger than kListFileSizeLimit.
+  bool Open(const QString& path);
+  // Reads about `bytes` more of the file; true once it is read to its end. A read error ends the
+  // reading; what came before it is kept.
+  bool ReadSome(qint64 bytes);
+  // The records read so far, in file order; they are handed over and the reader forgets them.
+  QStringList TakeRecords();
+
+ private:
+  void AppendToPending(std::string_view part);
+  void TakePending();
+
+  int fd_ = -1;
+  qint64 read_ = 0;
+  bool at_end_ = false;
+  std::string pending_;       // a line that continues in the next block
+  bool pending_cut_ = false;  // the pending line holds a NUL: nothing after it counts
+  QStringList records_;
+};
+
+// Reads the records of the list file at `path` at once; nullopt when it cannot be opened as one.
 std::optional<QStringList> ReadListFile(const QString& path);

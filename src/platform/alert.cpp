@@ -58,6 +58,34 @@ Alert OpenOpenError() {
           Alert::Kind::Stop};
 }
 
+Alert FilesRefused(const QStringList& lines) {
+  // A long list of names goes to the details, so the box still fits the screen.
+  constexpr qsizetype kShownLines = 5;
+  QString text = lines.size() == 1
+                     ? QStringLiteral("Diese Datei wurde nicht in die Liste aufgenommen:")
+                     : QStringLiteral("Diese %1 Dateien wurden nicht in die Liste aufgenommen:")
+                           .arg(lines.size());
+  for (const QString& line : lines.mid(0, kShownLines)) text += QLatin1Char('\n') + line;
+  QString details;
+  if (lines.size() > kShownLines) {
+    text += QLatin1Char('\n') +
+            QStringLiteral("… und %1 weitere (siehe Details).").arg(lines.size() - kShownLines);
+    details = lines.join(QLatin1Char('\n'));
+  }
+  return {QStringLiteral("FilesRefused"), text, {kOk}, Alert::Kind::Stop, details};
+}
+
+QString NameWithLineBreak(const QString& visible_name) {
+  return QStringLiteral(
+             "%1 – der Name enthält einen Zeilenumbruch, den eine Listendatei nicht speichern "
+             "kann.")
+      .arg(visible_name);
+}
+
+QString NameNotUtf8(const QString& visible_name) {
+  return QStringLiteral("%1 – der Name ist kein gültiger UTF-8-Text.").arg(visible_name);
+}
+
 Alert MimeInstalled(const QString& result_text) {
   return {QStringLiteral("MimeInstalled"), result_text, {kAllRight}, Alert::Kind::Info};
 }

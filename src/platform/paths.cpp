@@ -1,9 +1,20 @@
 #include "platform/paths.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
 #include <QFileInfo>
 
 QString CanonicalOrAbsolutePath(const QString& path) {
   const QFileInfo info(path);
   const QString canonical = info.canonicalFilePath();
   return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+bool IsRunningExecutable(const QString& path) {
+  struct stat own {};
+  struct stat other {};
+  return ::stat("/proc/self/exe", &own) == 0 &&
+         ::stat(QFile::encodeName(path).constData(), &other) == 0 && own.st_dev == other.st_dev &&
+         own.st_ino == other.st_ino;
 }

@@ -189,16 +189,21 @@ void MainWindow::TakeHandedFiles() {
 }
 
 void MainWindow::SortIntoList(const Message& message) {
+  // The files before the first list file arrive together: one alert names those the list
+  // cannot hold.
+  QStringList files;
   for (const QString& ref : message.Refs(QStringLiteral("refs"))) {
     const QString path = QFileInfo(ref).canonicalFilePath();
     if (path.isEmpty()) continue;
     if (IsListFile(path)) {
       // The first list file is opened; what follows it in this message is dropped.
+      files_list_->AddFiles(files);
       files_list_->Open(path);
       return;
     }
-    files_list_->AddFile(path);
+    files.append(path);
   }
+  files_list_->AddFiles(files);
 }
 
 void MainWindow::OpenReadme() {

@@ -1,0 +1,121 @@
+// Opening a long list in the file list while the event loop is watched: the longest time the
+// loop went without answering (a 1 ms timer's largest gap), the time until the list is filled,
+// and the peak memory. Then a sparse file far beyond any list, which must be refused at once.
+//   list_open_bench [MEGABYTES]   (default 250; run with QT_QPA_PLATFORM=offscreen)
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "files/files_list.h"
+#include "files/list_file.h"
+#include "platform/alert.h"
+
+namespace {
+
+constexpr int kPathBytes = 60;
+
+class CountingAlerts : public AlertPresenter {
+ public:
+  int Go(const Alert& alert) override {
+    ids.append(alert.id);
+    return 0;
+  }
+  QStringList ids;
+};
+
+// Writes a list of `megabytes` of 60-byte paths; returns the number of records.
+int WriteList(const QString& path, int megabytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return -1;
+  file.write(QByteArray(kListFileHeader) + '\n');
+  const qint64 bytes = qint64(megabytes) * 1024 * 1024;
+  int records = 0;
+  std::string block;
+  while (file.size() + qint64(block.size()) < bytes) {
+    std::string line = "0;/home/anwender/Musik/Aufnahmen/Sitzung-" + std::to_string(records);
+    line.resize(kPathBytes - 2, 'x');
+    block += line + "\n";
+    ++records;
+    if (block.size() > (1 << 20)) {
+      file.write(block.data(), qint64(block.size()));
+      block.clear();
+    }
+  }
+  file.write(block.data(), qint64(block.size()));
+  return records;
+}
+
+long PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const int megabytes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 250;
+  QTemporaryDir folder;
+  if (!folder.isValid()) return 1;
+  const QString list_path = folder.filePath(QStringLiteral("lang.zvk"));
+  const int records = WriteList(list_path, megabytes);
+  const long before = PeakMegabytes();
+
+  CountingAlerts alerts;
+  FilesSettings settings;
+  FilesList list(nullptr, &alerts, &settings);
+  list.resize(400, 300);
+  list.show();
+
+  QElapsedTimer clock;
+  qint64 last_tick = 0;
+  qint64 longest_gap = 0;
+  QTimer ticks;
+  ticks.setInterval(1);
+  QObject::connect(&ticks, &QTimer::timeout, [&] {
+    const qint64 now = clock.nsecsElapsed();
+    longest_gap = std::max(longest_gap, now - last_tick);
+    last_tick = now;
+  });
+  clock.start();
+  ticks.start();
+  // The same loop doing nothing for a second: what the machine itself adds to every gap.
+  while (clock.elapsed() < 1000) app.processEvents(QEventLoop::WaitForMoreEvents);
+  const qint64 idle_gap = std::exchange(longest_gap, 0);
+  const qint64 opened_at = clock.nsecsElapsed();
+  list.Open(list_path);
+  while (list.CountItems() < records) app.processEvents(QEventLoop::WaitForMoreEvents);
+  // One more tick, so that adding the records to the list is measured as well.
+  const qint64 filled_at = clock.nsecsElapsed();
+  while (last_tick < filled_at) app.processEvents(QEventLoop::WaitForMoreEvents);
+  const double total_ms = double(filled_at - opened_at) / 1e6;
+  std::printf(
+      "%d MB list, %d records: filled after %.0f ms, longest unanswered %.1f ms, "
+      "%d entries, peak memory %ld MB (before opening %ld MB); the idle loop's longest gap "
+      "%.1f ms\n",
+      megabytes, records, total_ms, double(longest_gap) / 1e6, list.CountItems(), PeakMegabytes(),
+      before, double(idle_gap) / 1e6);
+
+  const QString huge_path = folder.filePath(QStringLiteral("riesig.zvk"));
+  QFile huge(huge_path);
+  if (!huge.open(QIODevice::WriteOnly) || !huge.resize(qint64(3) * 1024 * 1024 * 1024)) return 1;
+  huge.close();
+  QElapsedTimer refuse;
+  refuse.start();
+  list.Open(huge_path);
+  std::printf(
+      "3 GB sparse list: %s after %.2f ms\n",
+      alerts.ids == QStringList{QStringLiteral("OpenOpenError")} ? "OpenOpenError" : "no alert",
+      double(refuse.nsecsElapsed()) / 1e6);
+  return 0;
+}
