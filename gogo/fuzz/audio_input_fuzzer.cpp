@@ -3,11 +3,13 @@
 // and once cut into chunks as the threads take them.
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <vector>
 
 #include "audio_input.h"
 #include "chunk_reader.h"
+#include "encoded_chunk_joiner.h"
 #include "tags.h"
 
 namespace {
@@ -29,20 +31,22 @@ void ReadAll(gogo::AudioInput& input, Read read) {
 // Three chunks at a time, as two threads and one read ahead take them.
 template <typename Sample>
 void ReadInChunks(gogo::AudioInput& input) {
-  gogo::ChunkReader<Sample> reader(input, gogo::kBlockSamples, input.sample_rate(), 64);
+  gogo::ChunkReader<Sample> reader(input, gogo::kBlockSamples, input.sample_rate(), 64,
+                                   gogo::kPreRoll, gogo::kPostRoll);
   std::string error;
   for (int64_t frames = 0; frames < kMostFrames && !reader.done();) {
-    std::vector<std::unique_ptr<gogo::Chunk<Sample>>> started;
+    std::vector<std::shared_ptr<gogo::ChunkInput<Sample>>> started;
     while (started.size() < 3) {
-      std::unique_ptr<gogo::Chunk<Sample>> chunk = reader.Start();
+      std::shared_ptr<gogo::ChunkInput<Sample>> chunk = reader.Start();
       if (!chunk) break;
       started.push_back(std::move(chunk));
     }
     if (!reader.Fill(&error)) return;
     for (const auto& chunk : started) {
-      const int64_t state = chunk->read_state.load();
-      if ((state & gogo::kReadEnded) == 0) std::abort();
-      frames += state & ~gogo::kReadEnded;
+      // Every chunk Fill read must have ended, or a thread would wait for it forever.
+      const auto available = chunk->Await(std::numeric_limits<int64_t>::max());
+      if (!available.ended) std::abort();
+      frames += available.frames;
     }
   }
 }
