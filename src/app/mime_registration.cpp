@@ -8,6 +8,7 @@
 
 #include "app/mimeapps_list.h"
 #include "files/list_file.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -29,18 +30,9 @@ constexpr IconCopy kIcons[] = {
     {":/icons/zavrik-16.png", "icons/hicolor/16x16/apps/zavrik.png"},
 };
 
-// The user's XDG folder that `variable` names, or `fallback` below the home folder. A relative
-// value counts as unset, as the XDG rules say: it would put the user's database into whatever
-// folder Zavrik was started in.
-QString XdgHome(const char* variable, const char* fallback) {
-  const QString value = qEnvironmentVariable(variable);
-  if (value.startsWith(QLatin1Char('/'))) return QDir::cleanPath(value);
-  return QDir::homePath() + QLatin1String(fallback);
-}
+QString DataHome() { return XdgUserFolder("XDG_DATA_HOME", "/.local/share"); }
 
-QString DataHome() { return XdgHome("XDG_DATA_HOME", "/.local/share"); }
-
-QString ConfigHome() { return XdgHome("XDG_CONFIG_HOME", "/.config"); }
+QString ConfigHome() { return XdgUserFolder("XDG_CONFIG_HOME", "/.config"); }
 
 // The user's data folder, then the system's, without relative ones.
 QStringList DataFolders() {

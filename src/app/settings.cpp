@@ -198,12 +198,7 @@ bool WriteOptions(const QString& executable_path, const Settings& settings) {
 }
 
 QString UserSettingsFile() {
-  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-  // A relative value means nothing outside the folder Zavrik happens to start in.
-  if (config.isEmpty() || QDir::isRelativePath(config)) {
-    config = QDir::homePath() + QStringLiteral("/.config");
-  }
-  return config + QStringLiteral("/zavrik/settings");
+  return XdgUserFolder("XDG_CONFIG_HOME", "/.config") + QStringLiteral("/zavrik/settings");
 }
 
 Settings ReadUserOptions(const QString& file, Settings base) {

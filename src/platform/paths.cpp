@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -17,4 +18,10 @@ bool IsRunningExecutable(const QString& path) {
   return ::stat("/proc/self/exe", &own) == 0 &&
          ::stat(QFile::encodeName(path).constData(), &other) == 0 && own.st_dev == other.st_dev &&
          own.st_ino == other.st_ino;
+}
+
+QString XdgUserFolder(const char* variable, const char* fallback) {
+  const QString value = qEnvironmentVariable(variable);
+  if (value.startsWith(QLatin1Char('/'))) return QDir::cleanPath(value);
+  return QDir::homePath() + QLatin1String(fallback);
 }
