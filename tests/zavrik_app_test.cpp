@@ -244,15 +244,6 @@ TEST_F(ZavrikAppTest, PanelResultsAndHandedFilesReachTheMainWindow) {
   app.MessageReceived(directory);
   EXPECT_EQ(Find<QLineEdit>(QStringLiteral("OutputDirText"))->text(), folder.path());
   EXPECT_TRUE(alerts.shown.isEmpty());
-
-  // Handed names that are no UTF-8 could not be taken: the user learns which.
-  Message not_utf8(command::kNamesNotUtf8);
-  not_utf8.AddRef(QStringLiteral("names"), QStringLiteral("/w/caf\\xe9.wav"));
-  app.MessageReceived(not_utf8);
-  ASSERT_EQ(alerts.Ids(), QStringList({QStringLiteral("FilesRefused")}));
-  EXPECT_EQ(alerts.shown.at(0).text,
-            QStringLiteral("Diese Datei wurde nicht in die Liste aufgenommen:\n/w/caf\\xe9.wav – "
-                           "der Name ist kein gültiger UTF-8-Text."));
 }
 
 TEST_F(ZavrikAppTest, ClosingTheWindowStoresTheSettingsOnTheExecutable) {
@@ -316,6 +307,17 @@ TEST_F(ZavrikAppTest, EveryAlertSaysExactlyWhatItShould) {
   const QStringList all_right = {QStringLiteral("In Ordnung")};
   const auto stop = Alert::Kind::Stop;
   const auto info = Alert::Kind::Info;
+  // Six handed names a list line cannot hold: five in the text, all six in the details.
+  QStringList broken_names;
+  QStringList refused_lines;
+  for (int i = 1; i <= 6; ++i) {
+    broken_names << WriteFile(QStringLiteral("zwei\nZeilen %1.wav").arg(i));
+    refused_lines << Path(QStringLiteral("zwei\\nZeilen %1.wav").arg(i)) +
+                         " – der Name enthält einen Zeilenumbruch, den eine Listendatei nicht "
+                         "speichern kann.";
+  }
+  Message not_utf8(command::kNamesNotUtf8);
+  not_utf8.AddRef(QStringLiteral("names"), QStringLiteral("/w/caf\\xe9.wav"));
 
   struct Case {
     std::function<void()> raise;
@@ -373,6 +375,16 @@ TEST_F(ZavrikAppTest, EveryAlertSaysExactlyWhatItShould) {
                   [&] { window(Message(command::kUnregisterMimeTypeNow)); });
        },
        {"MimeDeleted", "Fehler beim Löschen des MIME-Typs.", all_right, info}},
+      {[&] { app.MessageReceived(not_utf8); },
+       {"FilesRefused",
+        "Diese Datei wurde nicht in die Liste aufgenommen:\n/w/caf\\xe9.wav – der Name ist kein "
+        "gültiger UTF-8-Text.",
+        ok, stop}},
+      {[&] { app.MessageReceived(WithRefs(command::kRefsReceived, broken_names)); },
+       {"FilesRefused",
+        "Diese 6 Dateien wurden nicht in die Liste aufgenommen:\n" +
+            refused_lines.mid(0, 5).join(QLatin1Char('\n')) + "\n… und 1 weitere (siehe Details).",
+        ok, stop, refused_lines.join(QLatin1Char('\n'))}},
       {[&] { app.MessageReceived(Message(command::kAboutRequested)); },
        {"AboutDialog",
         AboutText(BuiltInAboutDetails()),
