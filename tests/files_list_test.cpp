@@ -324,6 +324,19 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"AppendingWithoutRecords", true, "# h\n", {"/old.wav"}, false}),
     [](const testing::TestParamInfo<OpenCase>& case_info) { return case_info.param.name; });
 
+TEST_F(FilesListTest, ALongListSavedWhileItIsStillReadIsSavedWhole) {
+  const OpenCase long_list = LongList();
+  list_->Open(WriteFile("long.zvk", long_list.file));
+  ASSERT_LT(list_->CountItems(), long_list.expected.size());
+  const QString copy = folder_.filePath("copy.zvk");
+  list_->Save(copy);
+  list_->Clear();
+  list_->Open(copy);
+  ASSERT_TRUE(
+      test_support::WaitUntil([&] { return list_->CountItems() == long_list.expected.size(); }));
+  EXPECT_EQ(Entries(*list_), long_list.expected);
+}
+
 TEST_F(FilesListTest, SavedListOpensWithTheSameEntries) {
   const QStringList entries = {"/music/a b.wav", " /lead space.wav", "/x;y.wav", "/ü.wav"};
   list_->AddItems(entries);

@@ -214,6 +214,8 @@ void FilesList::ShowSave() { save_panel_->Show(); }
 void FilesList::ShowOpen() { open_panel_->Show(); }
 
 void FilesList::Save(const QString& path) {
+  // A list still being read is saved whole, never cut where reading had got to.
+  FinishReading();
   switch (SaveListFile(path, model_->Texts())) {
     case ListSaveResult::Saved:
       break;
@@ -243,10 +245,12 @@ void FilesList::Open(const QString& path) {
   ReadOpenedList();
 }
 
-// Reads the list being opened a megabyte at a time, a few milliseconds of work, and adds what
-// it read, so that the window keeps answering while a long list comes in.
+// A megabyte of list file is a few milliseconds of work.
+constexpr qint64 kTurnBytes = 1024 * 1024;
+
+// Reads the list being opened a turn of the event loop at a time and adds what it read, so that
+// the window keeps answering while a long list comes in.
 void FilesList::ReadOpenedList() {
-  constexpr qint64 kTurnBytes = 1024 * 1024;
   if (!reader_) return;
   const bool read = reader_->ReadSome(kTurnBytes);
   AddItems(reader_->TakeRecords());
@@ -255,6 +259,13 @@ void FilesList::ReadOpenedList() {
   } else {
     QMetaObject::invokeMethod(this, &FilesList::ReadOpenedList, Qt::QueuedConnection);
   }
+}
+
+void FilesList::FinishReading() {
+  if (!reader_) return;
+  while (!reader_->ReadSome(kTurnBytes)) AddItems(reader_->TakeRecords());
+  AddItems(reader_->TakeRecords());
+  reader_.reset();
 }
 
 int FilesList::CountItems() const { return model_->Count(); }

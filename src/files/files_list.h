@@ -58,6 +58,8 @@ class FilesList : public QListView {
   void ShowOpen();
   void Save(const QString& path);
   void Open(const QString& path);
+  // Reads the rest of a list still being opened at once, so that what follows sees it whole.
+  void FinishReading();
 
   int CountItems() const;
   QString ItemText(int index) const;

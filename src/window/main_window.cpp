@@ -155,6 +155,8 @@ void MainWindow::MessageReceived(const Message& message) {
       encoder_view_->MessageReceived(message);
       break;
     case command::kEncode:
+      // The run encodes the whole list, never the part of a long list read so far.
+      files_list_->FinishReading();
       run_->Start(settings_.encoder_location);
       TakeHandedFiles();
       break;
