@@ -1,10 +1,13 @@
 #include "audio_input.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -97,6 +100,45 @@ int64_t ChunksEnd(SNDFILE* file) {
 constexpr size_t kTailLook = 1 << 20;
 constexpr int64_t kLeastAudio = 1024;
 
+// Reads `size` bytes at `offset` of the input; false where it holds fewer.
+using ReadAt = std::function<bool(int64_t offset, unsigned char* bytes, size_t size)>;
+
+uint32_t LittleEndian32(const unsigned char* bytes) {
+  return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+         uint32_t(bytes[3]) << 24;
+}
+
+// Whether every entry of the WAVE file's LIST chunks fits into the file. The audio library
+// counts an entry's length into 32 bits and, for one longer than any file, turns round and
+// reads the same bytes for ever; such a file never reaches it. Only the chunk headers are read.
+bool ListEntriesFit(const ReadAt& read_at, int64_t file_size) {
+  unsigned char head[12];
+  if (!read_at(0, head, 12) || std::memcmp(head, "RIFF", 4) != 0 ||
+      std::memcmp(head + 8, "WAVE", 4) != 0) {
+    return true;
+  }
+  constexpr int kMostChunks = 4096;
+  int64_t offset = 12;
+  for (int chunks = 0; chunks < kMostChunks && read_at(offset, head, 8); ++chunks) {
+    const int64_t length = LittleEndian32(head + 4);
+    if (std::memcmp(head, "LIST", 4) == 0) {
+      const int64_t end = std::min(file_size, offset + 8 + length);
+      int64_t entry = offset + 12;
+      for (int entries = 0; entries < kMostChunks && entry + 8 <= end; ++entries) {
+        if (!read_at(entry, head, 8)) break;
+        const int64_t entry_length = LittleEndian32(head + 4);
+        if (entry_length > file_size) return false;
+        entry += 8 + entry_length + (entry_length & 1);
+      }
+    }
+    offset += 8 + length + (length & 1);
+  }
+  return true;
+}
+
+constexpr const char* kBrokenList =
+    "hat einen beschädigten Kopf: ein Eintrag ihrer Infoliste ist länger als die ganze Datei";
+
 }  // namespace
 
 AudioInput::~AudioInput() {
@@ -106,6 +148,16 @@ AudioInput::~AudioInput() {
 std::unique_ptr<AudioInput> AudioInput::FromDescriptor(int descriptor, std::string* error) {
   std::unique_ptr<AudioInput> input(new AudioInput);
   input->descriptor_ = descriptor;
+  struct stat status {};
+  if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+      !ListEntriesFit(
+          [descriptor](int64_t offset, unsigned char* bytes, size_t size) {
+            return pread(descriptor, bytes, size, offset) == ssize_t(size);
+          },
+          status.st_size)) {
+    *error = kBrokenList;
+    return nullptr;
+  }
   input->file_ = sf_open_fd(descriptor, SFM_READ, &input->info_, SF_FALSE);
   return Check(std::move(input), error);
 }
@@ -114,6 +166,15 @@ std::unique_ptr<AudioInput> AudioInput::FromMemory(std::span<const unsigned char
                                                    std::string* error) {
   std::unique_ptr<AudioInput> input(new AudioInput);
   input->memory_.bytes = bytes;
+  const auto read_at = [bytes](int64_t offset, unsigned char* out, size_t size) {
+    if (offset < 0 || uint64_t(offset) + size > bytes.size()) return false;
+    std::memcpy(out, bytes.data() + offset, size);
+    return true;
+  };
+  if (!ListEntriesFit(read_at, int64_t(bytes.size()))) {
+    *error = kBrokenList;
+    return nullptr;
+  }
   input->file_ = sf_open_virtual(&kMemoryIo, SFM_READ, &input->info_, &input->memory_);
   return Check(std::move(input), error);
 }

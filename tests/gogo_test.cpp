@@ -698,6 +698,14 @@ TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
        "keine lesbare Audiodatei (unbekanntes Format)"},
       {"text.wav", [](const QString& p) { WriteText(p, "Dies ist kein Klang.\n"); },
        "keine lesbare Audiodatei"},
+      // An info entry longer than any file once held the audio library in a loop for ever.
+      {"endless-list.wav",
+       [](const QString& p) {
+         WriteText(p, QByteArray::fromBase64(
+                          "UklGRhIFAABXQVZFZm10IBAAAAABAAEAgLsAAAKAMgAAAxgATElTVDYAAABJTkZPSU5BTQoA"
+                          "AABLw7xuc3RsZXIgSUNNVAoAAABLb21tZf////////////f///////83OQ=="));
+       },
+       "beschädigten Kopf"},
       {"truncated.wav",
        [](const QString& p) {
          WriteTone(p, {});
