@@ -274,6 +274,25 @@ TEST_F(FilesListTest, OpeningAFileThatCannotBeReadChangesNothing) {
   }
 }
 
+TEST_F(FilesListTest, AListOfMoreEntriesThanAnyRealListIsRefusedAndTheListIsAsBefore) {
+  // Short records: the file stays far below the size limit.
+  QFile many(folder_.filePath("viele.zvk"));
+  ASSERT_TRUE(many.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(many.write(QByteArray("0;\n").repeated(kListRecordLimit + 1)) > 0);
+  many.close();
+  for (const bool dont_clear_on_open : {false, true}) {
+    settings_.dont_clear_on_open = dont_clear_on_open;
+    Fill(2);
+    alerts_.shown.clear();
+    list_->Open(many.fileName());
+    list_->FinishReading();
+    EXPECT_EQ(alerts_.Ids(), QStringList({"OpenOpenError"}));
+    EXPECT_EQ(Entries(*list_), QStringList({"/music/0.wav", "/music/1.wav"}));
+    EXPECT_TRUE(encode_.isEnabled());
+    list_->Clear();
+  }
+}
+
 struct OpenCase {
   const char* name;
   bool dont_clear_on_open;

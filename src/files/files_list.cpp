@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStyle>
+#include <utility>
 
 #include "files/dropped_paths.h"
 #include "files/files_commands.h"
@@ -234,7 +235,9 @@ void FilesList::Open(const QString& path) {
     if (alerts_) alerts_->Go(alerts::OpenOpenError());
     return;
   }
-  // A list opened while another is still read takes its place.
+  // A list opened while another is still read takes its place; a refusal goes back to the list
+  // from before the first.
+  if (!reader_) texts_before_open_ = model_->Texts();
   reader_ = std::move(reader);
   emit ListFileRead();
   if (!settings_ || !settings_->dont_clear_on_open) {
@@ -255,7 +258,7 @@ void FilesList::ReadOpenedList() {
   const bool read = reader_->ReadSome(kTurnBytes);
   AddItems(reader_->TakeRecords());
   if (read) {
-    reader_.reset();
+    EndReading();
   } else {
     QMetaObject::invokeMethod(this, &FilesList::ReadOpenedList, Qt::QueuedConnection);
   }
@@ -265,7 +268,20 @@ void FilesList::FinishReading() {
   if (!reader_) return;
   while (!reader_->ReadSome(kTurnBytes)) AddItems(reader_->TakeRecords());
   AddItems(reader_->TakeRecords());
+  EndReading();
+}
+
+// A list refused part way through leaves the list as it was before the list was opened.
+void FilesList::EndReading() {
+  const bool refused = reader_->TooManyRecords();
   reader_.reset();
+  const QStringList before = std::exchange(texts_before_open_, {});
+  if (!refused) return;
+  model_->Clear();
+  model_->Append(before);
+  SetEncodeEnabled(!before.isEmpty());
+  SelectionChanged();
+  if (alerts_) alerts_->Go(alerts::OpenOpenError());
 }
 
 int FilesList::CountItems() const { return model_->Count(); }

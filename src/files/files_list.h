@@ -85,6 +85,7 @@ class FilesList : public QListView {
   void SaveChosen(const Message& message);
   void OpenChosen(const Message& message);
   void ReadOpenedList();
+  void EndReading();
 
   FilesModel* model_;
   AlertPresenter* alerts_;
@@ -93,6 +94,7 @@ class FilesList : public QListView {
   FilePanel* open_panel_;
   // The list file being opened; a long one is read over several turns of the event loop.
   std::unique_ptr<ListFileReader> reader_;
+  QStringList texts_before_open_;
   QPointer<QPushButton> encode_button_;
   QPointer<QPushButton> remove_button_;
   QPointer<QPushButton> move_up_button_;

@@ -98,6 +98,8 @@ bool ListFileReader::Open(const QString& path) {
   pending_.clear();
   pending_cut_ = false;
   records_.clear();
+  records_taken_ = 0;
+  too_many_records_ = false;
   return true;
 }
 
@@ -135,6 +137,10 @@ bool ListFileReader::ReadSome(qint64 bytes) {
     }
     AppendRecords(complete, records_);
     AppendToPending(data.substr(last_end + 1));
+    if (records_taken_ + records_.size() > kListRecordLimit) {
+      Refuse();
+      return true;
+    }
   }
   return false;
 }
@@ -153,14 +159,26 @@ void ListFileReader::TakePending() {
   AppendRecords(pending_, records_);
   pending_.clear();
   pending_cut_ = false;
+  if (records_taken_ + records_.size() > kListRecordLimit) Refuse();
 }
 
-QStringList ListFileReader::TakeRecords() { return std::exchange(records_, {}); }
+void ListFileReader::Refuse() {
+  records_.clear();
+  pending_.clear();
+  at_end_ = true;
+  too_many_records_ = true;
+}
+
+QStringList ListFileReader::TakeRecords() {
+  records_taken_ += records_.size();
+  return std::exchange(records_, {});
+}
 
 std::optional<QStringList> ReadListFile(const QString& path) {
   ListFileReader reader;
   if (!reader.Open(path)) return std::nullopt;
   while (!reader.ReadSome(kListFileSizeLimit)) {
   }
+  if (reader.TooManyRecords()) return std::nullopt;
   return reader.TakeRecords();
 }

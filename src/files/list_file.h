@@ -23,10 +23,13 @@ ListSaveResult SaveListFile(const QString& path, const QStringList& entries);
 // No list anybody keeps comes near this size; a larger file is refused unread, as one that
 // cannot be opened, instead of holding the window and the memory while it is read.
 inline constexpr qint64 kListFileSizeLimit = qint64(256) * 1024 * 1024;
+// Nor this many entries. Each entry costs some sixty bytes besides its text, so a file of short
+// lines well under the size limit would otherwise take gigabytes.
+inline constexpr qsizetype kListRecordLimit = qsizetype(8) * 1024 * 1024;
 
 // Reads a list file's records a part at a time, so that a caller on the event loop can answer
-// it between the parts. Memory stays bounded: at most kListFileSizeLimit bytes are read, and
-// the rest of a line after a NUL is not kept.
+// it between the parts. Memory stays bounded: at most kListFileSizeLimit bytes are read, at most
+// kListRecordLimit records are kept, and the rest of a line after a NUL is not kept.
 class ListFileReader {
  public:
   ListFileReader() = default;
@@ -41,18 +44,25 @@ class ListFileReader {
   bool ReadSome(qint64 bytes);
   // The records read so far, in file order; they are handed over and the reader forgets them.
   QStringList TakeRecords();
+  // The file holds more than kListRecordLimit records: the reading ended there and is refused
+  // as a whole, as a file that cannot be opened.
+  bool TooManyRecords() const { return too_many_records_; }
 
  private:
   void AppendToPending(std::string_view part);
   void TakePending();
+  void Refuse();
 
   int fd_ = -1;
   qint64 read_ = 0;
   bool at_end_ = false;
   std::string pending_;       // a line that continues in the next block
   bool pending_cut_ = false;  // the pending line holds a NUL: nothing after it counts
+  qsizetype records_taken_ = 0;
+  bool too_many_records_ = false;
   QStringList records_;
 };
 
-// Reads the records of the list file at `path` at once; nullopt when it cannot be opened as one.
+// Reads the records of the list file at `path` at once; nullopt when it cannot be opened as one
+// or holds too many records.
 std::optional<QStringList> ReadListFile(const QString& path);
