@@ -1,5 +1,6 @@
 // Runs every test inside one QApplication, with HOME and the XDG folders in a temporary folder
-// so no test ever touches the real home.
+// so no test ever touches the real home, nor sees what an installed copy put into the system's
+// data folders (the list type among them).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -18,7 +19,9 @@ void PointHomeAt(const QString& home) {
   qputenv("XDG_CONFIG_HOME", root + "/.config");
   qputenv("XDG_CACHE_HOME", root + "/.cache");
   qputenv("XDG_STATE_HOME", root + "/.local/state");
-  for (const char* sub : {"/.local/share", "/.config", "/.cache", "/.local/state"}) {
+  qputenv("XDG_DATA_DIRS", root + "/system-share");
+  for (const char* sub :
+       {"/.local/share", "/.config", "/.cache", "/.local/state", "/system-share"}) {
     QDir().mkpath(home + QString::fromLatin1(sub));
   }
 }
