@@ -148,4 +148,14 @@ TEST_F(EndToEndTest, AFileTheEncoderCannotReadIsMarkedAndReportedAfterTheRun) {
   EXPECT_FALSE(list->model()->index(0, 0).data(Qt::DecorationRole).isValid());
 }
 
+TEST_F(EndToEndTest, ACopyOfZavrikAsTheEncoderFailsEveryFileInsteadOfTakingItBack) {
+  // A copy is another file than the running Zavrik, so only the copy itself can tell.
+  QDir().mkpath(Path(QStringLiteral("kopie")));
+  settings.encoder_location = Path(QStringLiteral("kopie/zavrik"));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(ZAVRIK_PROGRAM_DIR "/zavrik"), settings.encoder_location));
+  RunToTheEnd();
+  ASSERT_EQ(alerts.Ids(), QStringList({QStringLiteral("RunFailures")}));
+  EXPECT_EQ(alerts.shown[0].details.count(QStringLiteral("nicht sein eigener Kodierer")), 3);
+}
+
 }  // namespace

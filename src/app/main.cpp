@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/zavrik_app.h"
+#include "encode/zavrik_launch.h"
 #include "platform/file_names.h"
 #include "platform/single_instance.h"
 
@@ -28,6 +29,15 @@ QList<QByteArray> AbsolutePaths(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Zavrik chosen as its own encoder (a copy of it, so not caught before the run) would hand
+  // each file back to the Zavrik that runs the encoding: a run that ends well and encodes nothing.
+  if (qEnvironmentVariableIsSet(kStartedAsEncoder)) {
+    std::fputs(
+        "zavrik: Zavrik kann nicht sein eigener Kodierer sein. Wählen Sie unter "
+        "„Programm-Optionen“ einen MP3-Kodierer, etwa gogo.\n",
+        stderr);
+    return 1;
+  }
   // Built first, so that "-style Fusion" never makes "Fusion" a file.
   ZavrikApp app(argc, argv);
   const QList<QByteArray> files = AbsolutePaths(argc, argv);

@@ -149,6 +149,15 @@ int StartKeeper(int output) {
   return ends[1];
 }
 
+// This process's environment with the mark of a launched encoder; `mark` must outlive it.
+std::vector<char*> EncoderEnvironment(char* mark) {
+  std::vector<char*> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) environment.push_back(*entry);
+  environment.push_back(mark);
+  environment.push_back(nullptr);
+  return environment;
+}
+
 }  // namespace
 
 // A pipe whose ends are closed on exec; the program gets its write end through dup2.
@@ -197,10 +206,12 @@ int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid
     if (int error = pipe.Open()) return error;
     if (int error = setup.SendOutputTo(pipe.write_end())) return error;
   }
+  QByteArray mark = QByteArray(kStartedAsEncoder) + "=1";
+  std::vector<char*> environment = EncoderEnvironment(mark.data());
   pid_t started = 0;
   // glibc reports a failed exec as posix_spawn's own result, so 0 means the program runs.
   const int error = posix_spawn(&started, path.constData(), setup.actions(), setup.attributes(),
-                                argv.data(), environ);
+                                argv.data(), environment.data());
   if (error != 0) return error;
   if (pid != nullptr) *pid = started;
   if (output != nullptr) {

@@ -20,8 +20,10 @@ void PointHomeAt(const QString& home) {
   qputenv("XDG_CACHE_HOME", root + "/.cache");
   qputenv("XDG_STATE_HOME", root + "/.local/state");
   qputenv("XDG_DATA_DIRS", root + "/system-share");
+  // A Zavrik the tests start hands files to none that runs for the user.
+  qputenv("XDG_RUNTIME_DIR", root + "/runtime");
   for (const char* sub :
-       {"/.local/share", "/.config", "/.cache", "/.local/state", "/system-share"}) {
+       {"/.local/share", "/.config", "/.cache", "/.local/state", "/system-share", "/runtime"}) {
     QDir().mkpath(home + QString::fromLatin1(sub));
   }
 }
