@@ -21,16 +21,16 @@ struct LaunchOutput {
   int keeper = -1;
 };
 
-// Set in the environment of every program launched here. A Zavrik that finds it was started as
-// the encoder of another, and must not hand its file back to that one.
+// Set in the environment of every program launched here: a Zavrik that finds it was started as
+// another one's encoder, and must not hand its file back to that one.
 inline constexpr char kStartedAsEncoder[] = "ZAVRIK_STARTED_AS_ENCODER";
 
 // Starts `executable` with `words` as its arguments (argv[0] is the executable's own path), in
 // a process group of its own, stdin from /dev/null. Never through a shell. Returns 0 exactly
 // when the program started (exec succeeded) and stores its process id in `pid`; otherwise
-// returns a non-zero errno value and leaves `pid` alone. Its environment is this process's, with
-// kStartedAsEncoder added. With `output`, the program's stdout and
-// stderr go into a pipe that is handed out there; without, they are inherited.
+// returns a non-zero errno value and leaves `pid` alone. With `output`, the program's stdout and
+// stderr go into a pipe that is handed out there; without, they are inherited. The program gets
+// this process's environment with kStartedAsEncoder added.
 int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid,
                  LaunchOutput* output = nullptr);
 

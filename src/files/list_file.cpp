@@ -117,6 +117,7 @@ bool ListFileReader::ReadSome(qint64 bytes) {
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       TakePending();
+      RefuseBeyondRecordLimit();
       at_end_ = true;
       return true;
     }
@@ -137,10 +138,7 @@ bool ListFileReader::ReadSome(qint64 bytes) {
     }
     AppendRecords(complete, records_);
     AppendToPending(data.substr(last_end + 1));
-    if (records_taken_ + records_.size() > kListRecordLimit) {
-      Refuse();
-      return true;
-    }
+    if (RefuseBeyondRecordLimit()) return true;
   }
   return false;
 }
@@ -159,14 +157,16 @@ void ListFileReader::TakePending() {
   AppendRecords(pending_, records_);
   pending_.clear();
   pending_cut_ = false;
-  if (records_taken_ + records_.size() > kListRecordLimit) Refuse();
 }
 
-void ListFileReader::Refuse() {
+// Beyond the limit the reading ends, and what it read is dropped.
+bool ListFileReader::RefuseBeyondRecordLimit() {
+  if (records_taken_ + records_.size() <= kListRecordLimit) return false;
   records_.clear();
   pending_.clear();
   at_end_ = true;
   too_many_records_ = true;
+  return true;
 }
 
 QStringList ListFileReader::TakeRecords() {

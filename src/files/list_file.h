@@ -51,7 +51,7 @@ class ListFileReader {
  private:
   void AppendToPending(std::string_view part);
   void TakePending();
-  void Refuse();
+  bool RefuseBeyondRecordLimit();
 
   int fd_ = -1;
   qint64 read_ = 0;
