@@ -1,7 +1,9 @@
 // Opening a long list in the file list while the event loop is watched: the longest time the
 // loop went without answering (a 1 ms timer's largest gap), the time until the list is filled,
 // and the peak memory. Then a sparse file far beyond any list, which must be refused at once.
-//   list_open_bench [MEGABYTES]   (default 250; run with QT_QPA_PLATFORM=offscreen)
+// With "short", the list holds the shortest records there are, far more of them than any list
+// holds: it must be refused with its memory bounded.
+//   list_open_bench [MEGABYTES] [short]   (default 250; run with QT_QPA_PLATFORM=offscreen)
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -31,8 +33,9 @@ class CountingAlerts : public AlertPresenter {
   QStringList ids;
 };
 
-// Writes a list of `megabytes` of 60-byte paths; returns the number of records.
-int WriteList(const QString& path, int megabytes) {
+// Writes a list of `megabytes` of 60-byte paths, or of one-byte ones; returns the number of
+// records.
+int WriteList(const QString& path, int megabytes, bool short_records) {
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return -1;
   file.write(QByteArray(kListFileHeader) + '\n');
@@ -41,7 +44,7 @@ int WriteList(const QString& path, int megabytes) {
   std::string block;
   while (file.size() + qint64(block.size()) < bytes) {
     std::string line = "0;/home/anwender/Musik/Aufnahmen/Sitzung-" + std::to_string(records);
-    line.resize(kPathBytes - 2, 'x');
+    line.resize(short_records ? 3 : kPathBytes - 2, 'x');
     block += line + "\n";
     ++records;
     if (block.size() > (1 << 20)) {
@@ -68,7 +71,8 @@ int main(int argc, char** argv) {
   QTemporaryDir folder;
   if (!folder.isValid()) return 1;
   const QString list_path = folder.filePath(QStringLiteral("lang.zvk"));
-  const int records = WriteList(list_path, megabytes);
+  const bool short_records = argc > 2 && std::string(argv[2]) == "short";
+  const int records = WriteList(list_path, megabytes, short_records);
   const long before = PeakMegabytes();
 
   CountingAlerts alerts;
@@ -94,22 +98,26 @@ int main(int argc, char** argv) {
   const qint64 idle_gap = std::exchange(longest_gap, 0);
   const qint64 opened_at = clock.nsecsElapsed();
   list.Open(list_path);
-  while (list.CountItems() < records) app.processEvents(QEventLoop::WaitForMoreEvents);
+  while (list.CountItems() < records && alerts.ids.isEmpty()) {
+    app.processEvents(QEventLoop::WaitForMoreEvents);
+  }
   // One more tick, so that adding the records to the list is measured as well.
   const qint64 filled_at = clock.nsecsElapsed();
   while (last_tick < filled_at) app.processEvents(QEventLoop::WaitForMoreEvents);
   const double total_ms = double(filled_at - opened_at) / 1e6;
   std::printf(
-      "%d MB list, %d records: filled after %.0f ms, longest unanswered %.1f ms, "
+      "%d MB list, %d records: %s after %.0f ms, longest unanswered %.1f ms, "
       "%d entries, peak memory %ld MB (before opening %ld MB); the idle loop's longest gap "
       "%.1f ms\n",
-      megabytes, records, total_ms, double(longest_gap) / 1e6, list.CountItems(), PeakMegabytes(),
-      before, double(idle_gap) / 1e6);
+      megabytes, records, alerts.ids.isEmpty() ? "filled" : "refused", total_ms,
+      double(longest_gap) / 1e6, list.CountItems(), PeakMegabytes(), before,
+      double(idle_gap) / 1e6);
 
   const QString huge_path = folder.filePath(QStringLiteral("riesig.zvk"));
   QFile huge(huge_path);
   if (!huge.open(QIODevice::WriteOnly) || !huge.resize(qint64(3) * 1024 * 1024 * 1024)) return 1;
   huge.close();
+  alerts.ids.clear();
   QElapsedTimer refuse;
   refuse.start();
   list.Open(huge_path);
