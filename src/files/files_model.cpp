@@ -1,11 +1,25 @@
 #include "files/files_model.h"
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace {
 // Up to this many ranges are removed one by one (the views keep their scroll position); more
 // are compacted in one pass behind a model reset.
 constexpr size_t kMaxRangeRemovals = 16;
+
+// Freeing this many texts takes a few milliseconds.
+constexpr qsizetype kDiscardPart = 64 * 1024;
+
+// Lets go of texts a part per turn of the event loop: freeing millions of them at once would
+// hold the window for a fifth of a second.
+void DiscardInParts(const std::shared_ptr<QStringList>& texts, QObject* context) {
+  texts->resize(std::max<qsizetype>(0, texts->size() - kDiscardPart));
+  if (texts->isEmpty()) return;
+  QMetaObject::invokeMethod(
+      context, [texts, context] { DiscardInParts(texts, context); }, Qt::QueuedConnection);
+}
 }  // namespace
 
 std::vector<RowRange> MergedRowRanges(const QItemSelection& selection) {
@@ -134,6 +148,10 @@ bool FilesModel::SwapRows(int first, int second) {
 void FilesModel::Clear() {
   ForgetFailures();
   beginResetModel();
-  texts_.clear();
+  QStringList old = std::exchange(texts_, {});
   endResetModel();
+  // Texts still shared elsewhere are not freed here at all.
+  if (old.size() > kDiscardPart && old.isDetached()) {
+    DiscardInParts(std::make_shared<QStringList>(std::move(old)), this);
+  }
 }

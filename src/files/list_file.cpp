@@ -105,11 +105,11 @@ bool ListFileReader::Open(const QString& path) {
 
 // Reads block by block: a fresh buffer as large as the file would cost more in page faults than
 // the parsing itself.
-bool ListFileReader::ReadSome(qint64 bytes) {
+bool ListFileReader::ReadSome(qint64 bytes, qsizetype records) {
   if (at_end_ || fd_ < 0) return true;
   std::vector<char> block(kBlockSize);
   qint64 this_time = 0;
-  while (this_time < bytes) {
+  while (this_time < bytes && records_.size() < records) {
     // A file that grows while it is read ends at the limit all the same.
     const std::size_t wanted =
         std::min<std::size_t>(block.size(), std::size_t(kListFileSizeLimit - read_));

@@ -39,9 +39,9 @@ class ListFileReader {
 
   // False when `path` is no readable regular file, or is larger than kListFileSizeLimit.
   bool Open(const QString& path);
-  // Reads about `bytes` more of the file; true once it is read to its end. A read error ends the
-  // reading; what came before it is kept.
-  bool ReadSome(qint64 bytes);
+  // Reads about `bytes` more of the file, or until about `records` records wait to be taken;
+  // true once it is read to its end. A read error ends the reading; what came before it is kept.
+  bool ReadSome(qint64 bytes, qsizetype records = kListRecordLimit);
   // The records read so far, in file order; they are handed over and the reader forgets them.
   QStringList TakeRecords();
   // The file holds more than kListRecordLimit records: the reading ended there and is refused
