@@ -277,8 +277,11 @@ void FilesList::FinishReading() {
 void FilesList::EndReading() {
   const bool refused = reader_->TooManyRecords();
   reader_.reset();
-  const QStringList before = std::exchange(texts_before_open_, {});
-  if (!refused) return;
+  QStringList before = std::exchange(texts_before_open_, {});
+  if (!refused) {
+    DiscardInParts(std::move(before), this);
+    return;
+  }
   model_->Clear();
   model_->Append(before);
   SetEncodeEnabled(!before.isEmpty());

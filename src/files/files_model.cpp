@@ -12,15 +12,19 @@ constexpr size_t kMaxRangeRemovals = 16;
 // Freeing this many texts takes a few milliseconds.
 constexpr qsizetype kDiscardPart = 64 * 1024;
 
-// Lets go of texts a part per turn of the event loop: freeing millions of them at once would
-// hold the window for a fifth of a second.
-void DiscardInParts(const std::shared_ptr<QStringList>& texts, QObject* context) {
+void DiscardPart(const std::shared_ptr<QStringList>& texts, QObject* context) {
   texts->resize(std::max<qsizetype>(0, texts->size() - kDiscardPart));
   if (texts->isEmpty()) return;
   QMetaObject::invokeMethod(
-      context, [texts, context] { DiscardInParts(texts, context); }, Qt::QueuedConnection);
+      context, [texts, context] { DiscardPart(texts, context); }, Qt::QueuedConnection);
 }
 }  // namespace
+
+void DiscardInParts(QStringList texts, QObject* context) {
+  // Texts still shared elsewhere are not freed here at all.
+  if (texts.size() <= kDiscardPart || !texts.isDetached()) return;
+  DiscardPart(std::make_shared<QStringList>(std::move(texts)), context);
+}
 
 std::vector<RowRange> MergedRowRanges(const QItemSelection& selection) {
   std::vector<RowRange> ranges;
@@ -150,8 +154,5 @@ void FilesModel::Clear() {
   beginResetModel();
   QStringList old = std::exchange(texts_, {});
   endResetModel();
-  // Texts still shared elsewhere are not freed here at all.
-  if (old.size() > kDiscardPart && old.isDetached()) {
-    DiscardInParts(std::make_shared<QStringList>(std::move(old)), this);
-  }
+  DiscardInParts(std::move(old), this);
 }

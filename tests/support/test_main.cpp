@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "support/test_support.h"
@@ -26,6 +27,9 @@ void PointHomeAt(const QString& home) {
        {"/.local/share", "/.config", "/.cache", "/.local/state", "/system-share", "/runtime"}) {
     QDir().mkpath(home + QString::fromLatin1(sub));
   }
+  // The toolkit uses a runtime folder only if it is the user's alone.
+  QFile::setPermissions(home + QStringLiteral("/runtime"),
+                        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 }  // namespace
 
