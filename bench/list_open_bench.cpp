@@ -98,7 +98,11 @@ int main(int argc, char** argv) {
   const qint64 idle_gap = std::exchange(longest_gap, 0);
   // Opened twice: the second time, the list replaces the one the first opening filled.
   for (const char* opening : {"opened", "opened again"}) {
+    // Gaps count from here: what the benchmark itself does between the openings is no answer the
+    // window owes.
     const qint64 opened_at = clock.nsecsElapsed();
+    last_tick = opened_at;
+    longest_gap = 0;
     list.Open(list_path);
     while (list.CountItems() < records && alerts.ids.isEmpty()) {
       app.processEvents(QEventLoop::WaitForMoreEvents);
@@ -113,8 +117,8 @@ int main(int argc, char** argv) {
         "%d MB list, %d records, %s: %s after %.0f ms, longest unanswered %.1f ms, %d entries, "
         "peak memory %ld MB (before opening %ld MB); the idle loop's longest gap %.1f ms\n",
         megabytes, records, opening, alerts.ids.isEmpty() ? "filled" : "refused",
-        double(filled_at - opened_at) / 1e6, double(std::exchange(longest_gap, 0)) / 1e6,
-        list.CountItems(), PeakMegabytes(), before, double(idle_gap) / 1e6);
+        double(filled_at - opened_at) / 1e6, double(longest_gap) / 1e6, list.CountItems(),
+        PeakMegabytes(), before, double(idle_gap) / 1e6);
     alerts.ids.clear();
   }
 
