@@ -47,19 +47,25 @@ TEST_F(DroppedPathsTest, KeepsDropOrderAndFollowsLinks) {
                                 Path("music/a.wav"), Path("music")}));
 }
 
-TEST_F(DroppedPathsTest, SkipsWhatDoesNotResolveToALocalFileAndNamesWhatIsNoUtf8) {
+TEST_F(DroppedPathsTest, LeavesOutWhatIsNoLocalFileAndSaysWhyForEach) {
   Link(Path("gone.wav"), "dangling.wav");
   // A name from a file system that is not UTF-8 exists, but Zavrik cannot hold it.
   const QByteArray latin1 = QFile::encodeName(root_) + "/caf\xe9.wav";
   ASSERT_EQ(::close(::open(latin1.constData(), O_CREAT | O_WRONLY, 0600)), 0);
-  QStringList not_utf8;
+  QStringList refused;
   const QStringList paths = ResolveDroppedUrls(
       {QUrl("https://example.org/a.wav"), Url("missing.wav"), Url("dangling.wav"),
        Url("missing-folder/a.wav"), Url("music/a.wav"), QUrl("file:relative.wav"),
        QUrl::fromEncoded("file://" + latin1.toPercentEncoding("/"))},
-      &not_utf8);
+      &refused);
   EXPECT_EQ(paths, QStringList({Path("music/a.wav")}));
-  EXPECT_EQ(not_utf8, QStringList({root_ + QStringLiteral("/caf\\xe9.wav")}));
+  const QString missing = QStringLiteral(" – diese Datei gibt es nicht.");
+  EXPECT_EQ(refused, QStringList({"https://example.org/a.wav – keine Datei auf diesem Rechner; nur "
+                                  "lokale Dateien können kodiert werden.",
+                                  Path("missing.wav") + missing, Path("dangling.wav") + missing,
+                                  Path("missing-folder/a.wav") + missing, "relative.wav" + missing,
+                                  root_ + QStringLiteral("/caf\\xe9.wav – der Name ist kein "
+                                                         "gültiger UTF-8-Text.")}));
 }
 
 TEST_F(DroppedPathsTest, ResolvesDotNamesAndLinkedFolders) {

@@ -245,15 +245,19 @@ TEST_F(FilesListTest, ADropOfThreeUrlsAppendsThemInOrderFollowingLinks) {
   EXPECT_TRUE(encode_.isEnabled());
 }
 
-TEST_F(FilesListTest, ADropWithoutLocalFilesAddsNothing) {
+TEST_F(FilesListTest, ADropWithoutLocalFilesAddsNothingAndSaysWhy) {
   QMimeData text;
   text.setText(QStringLiteral("/music/a.wav"));
   EXPECT_FALSE(Drop(*list_, text));
+  EXPECT_TRUE(alerts_.shown.isEmpty());
   QMimeData remote;
   remote.setUrls({QUrl("https://example.org/a.wav"), QUrl::fromLocalFile("/no/such/file.wav")});
   Drop(*list_, remote);
   EXPECT_EQ(list_->CountItems(), 0);
   EXPECT_FALSE(encode_.isEnabled());
+  ASSERT_EQ(alerts_.Ids(), QStringList({"FilesRefused"}));
+  EXPECT_TRUE(alerts_.shown[0].text.contains("https://example.org/a.wav"));
+  EXPECT_TRUE(alerts_.shown[0].text.contains("/no/such/file.wav"));
 }
 
 TEST_F(FilesListTest, OpeningAFileThatCannotBeReadChangesNothing) {

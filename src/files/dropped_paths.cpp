@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include "platform/alert.h"
 #include "platform/file_names.h"
 
 namespace {
@@ -41,23 +42,32 @@ class PathResolver {
 };
 }  // namespace
 
-QStringList ResolveDroppedUrls(const QList<QUrl>& urls, QStringList* not_utf8) {
+QStringList ResolveDroppedUrls(const QList<QUrl>& urls, QStringList* refused) {
   PathResolver resolver;
   QStringList paths;
+  QStringList left_out;
   paths.reserve(urls.size());
   for (const QUrl& url : urls) {
-    if (!url.isLocalFile()) continue;
+    if (!url.isLocalFile()) {
+      left_out.append(alerts::NotALocalFile(url.toDisplayString()));
+      continue;
+    }
     // The URL keeps the name's bytes; its local file would hold U+FFFD in their place.
     const QByteArray bytes =
         QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
     if (!DecodeFileName(bytes)) {
-      if (not_utf8) not_utf8->append(VisibleFileName(bytes));
+      left_out.append(alerts::NameNotUtf8(VisibleFileName(bytes)));
       continue;
     }
     const QString local = url.toLocalFile();
-    if (local.isEmpty() || !local.startsWith(QLatin1Char('/'))) continue;
-    const QString canonical = resolver.Canonical(local);
-    if (!canonical.isEmpty()) paths.append(canonical);
+    const QString canonical =
+        local.startsWith(QLatin1Char('/')) ? resolver.Canonical(local) : QString();
+    if (canonical.isEmpty()) {
+      left_out.append(alerts::NoSuchFile(VisibleFileName(local)));
+    } else {
+      paths.append(canonical);
+    }
   }
+  if (refused) refused->append(left_out);
   return paths;
 }

@@ -126,9 +126,9 @@ void FilesList::SetButtons(QPushButton* remove, QPushButton* encode, QPushButton
 
 void FilesList::AddFile(const QString& path) { AddFiles({path}); }
 
-void FilesList::AddFiles(const QStringList& paths, const QStringList& not_utf8) {
+void FilesList::AddFiles(const QStringList& paths, const QStringList& left_out) {
   QStringList held;
-  QStringList refused;
+  QStringList refused = left_out;
   held.reserve(paths.size());
   for (const QString& path : paths) {
     // A line break would split the path into two records of a saved list.
@@ -138,7 +138,6 @@ void FilesList::AddFiles(const QStringList& paths, const QStringList& not_utf8) 
       held.append(path);
     }
   }
-  for (const QString& name : not_utf8) refused.append(alerts::NameNotUtf8(name));
   AddItems(held);
   if (!refused.isEmpty() && alerts_) alerts_->Go(alerts::FilesRefused(refused));
 }
@@ -204,9 +203,9 @@ int FilesList::SingleSelectedRow() const {
 
 bool FilesList::DropMimeData(const QMimeData* mime_data) {
   if (!mime_data || !mime_data->hasUrls()) return false;
-  QStringList not_utf8;
-  const QStringList paths = ResolveDroppedUrls(mime_data->urls(), &not_utf8);
-  AddFiles(paths, not_utf8);
+  QStringList left_out;
+  const QStringList paths = ResolveDroppedUrls(mime_data->urls(), &left_out);
+  AddFiles(paths, left_out);
   return true;
 }
 

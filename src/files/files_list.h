@@ -34,9 +34,9 @@ class FilesList : public QListView {
                   QPushButton* move_down);
 
   void AddFile(const QString& path);
-  // Appends the files whose paths a list file can hold. The others, and the names that came as
-  // bytes that are no UTF-8 (`not_utf8`, already made visible), are named in one alert.
-  void AddFiles(const QStringList& paths, const QStringList& not_utf8 = {});
+  // Appends the files whose paths a list file can hold. The others are named in one alert, after
+  // the lines of `left_out` for what never became a path (as ResolveDroppedUrls gives them).
+  void AddFiles(const QStringList& paths, const QStringList& left_out = {});
   // The only ways into the list: each successful addition enables the encode button.
   bool AddItem(const QString& text);
   bool AddItem(const QString& text, int index);

@@ -86,6 +86,17 @@ QString NameNotUtf8(const QString& visible_name) {
   return QStringLiteral("%1 – der Name ist kein gültiger UTF-8-Text.").arg(visible_name);
 }
 
+QString NotALocalFile(const QString& url) {
+  return QStringLiteral(
+             "%1 – keine Datei auf diesem Rechner; nur lokale Dateien können kodiert "
+             "werden.")
+      .arg(url);
+}
+
+QString NoSuchFile(const QString& visible_name) {
+  return QStringLiteral("%1 – diese Datei gibt es nicht.").arg(visible_name);
+}
+
 Alert MimeInstalled(const QString& result_text) {
   return {QStringLiteral("MimeInstalled"), result_text, {kAllRight}, Alert::Kind::Info};
 }

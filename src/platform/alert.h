@@ -30,10 +30,13 @@ Alert ReadmeMissing();
 Alert SaveOpenError();
 Alert SaveWriteError();
 Alert OpenOpenError();
-// Files that did not come into the list, one line each (NameWithLineBreak, NameNotUtf8).
+// Files that did not come into the list, one line each (NameWithLineBreak, NameNotUtf8,
+// NotALocalFile, NoSuchFile).
 Alert FilesRefused(const QStringList& lines);
 QString NameWithLineBreak(const QString& visible_name);
 QString NameNotUtf8(const QString& visible_name);
+QString NotALocalFile(const QString& url);
+QString NoSuchFile(const QString& visible_name);
 Alert MimeInstalled(const QString& result_text);
 Alert MimeDeleted(const QString& result_text);
 Alert About(const QString& text);
