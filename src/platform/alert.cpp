@@ -4,6 +4,11 @@ namespace alerts {
 namespace {
 const QString kOk = QStringLiteral("OK");
 const QString kAllRight = QStringLiteral("In Ordnung");
+
+// One line of FilesRefused: what was left out, and why.
+QString RefusedLine(const QString& what, const QString& reason) {
+  return what + QStringLiteral(" – ") + reason;
+}
 }  // namespace
 
 Alert EncodeFailed(const QString& encoder_location) {
@@ -76,25 +81,21 @@ Alert FilesRefused(const QStringList& lines) {
 }
 
 QString NameWithLineBreak(const QString& visible_name) {
-  return QStringLiteral(
-             "%1 – der Name enthält einen Zeilenumbruch, den eine Listendatei nicht speichern "
-             "kann.")
-      .arg(visible_name);
+  return RefusedLine(visible_name, QStringLiteral("der Name enthält einen Zeilenumbruch, den eine "
+                                                  "Listendatei nicht speichern kann."));
 }
 
 QString NameNotUtf8(const QString& visible_name) {
-  return QStringLiteral("%1 – der Name ist kein gültiger UTF-8-Text.").arg(visible_name);
+  return RefusedLine(visible_name, QStringLiteral("der Name ist kein gültiger UTF-8-Text."));
 }
 
 QString NotALocalFile(const QString& url) {
-  return QStringLiteral(
-             "%1 – keine Datei auf diesem Rechner; nur lokale Dateien können kodiert "
-             "werden.")
-      .arg(url);
+  return RefusedLine(url, QStringLiteral("keine Datei auf diesem Rechner; nur lokale Dateien "
+                                         "können kodiert werden."));
 }
 
 QString NoSuchFile(const QString& visible_name) {
-  return QStringLiteral("%1 – diese Datei gibt es nicht.").arg(visible_name);
+  return RefusedLine(visible_name, QStringLiteral("diese Datei gibt es nicht."));
 }
 
 Alert MimeInstalled(const QString& result_text) {
