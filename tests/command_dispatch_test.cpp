@@ -94,6 +94,7 @@ TEST_F(CommandDispatchTest, EveryCommandReachesItsHandler) {
   const QString location = Path(QStringLiteral("bin/gogo-link"));
   const QString ab = QStringLiteral("/m/a.wav /m/b.wav");
 
+  qint64 stopped_encoder = 0;
   struct Case {
     Message message;
     std::function<void()> prepare;
@@ -141,7 +142,8 @@ TEST_F(CommandDispatchTest, EveryCommandReachesItsHandler) {
        },
        run_state, "1 1"},
       {Message(command::kSkip), {}, run_state, "1 2"},
-      {Message(command::kStop), {}, run_state, "0 0"},
+      {Message(command::kStop), [&] { stopped_encoder = window->run().encoder_pid(); }, run_state,
+       "0 0"},
       // The settings are saved before the application is told to end.
       {Message(command::kClose), [this] { application.calls.clear(); }, calls,
        "WriteOptions Quit closed"},
@@ -155,6 +157,8 @@ TEST_F(CommandDispatchTest, EveryCommandReachesItsHandler) {
     EXPECT_TRUE(test_support::WaitUntil([&] { return test.effect() == test.expected; }, 5000))
         << code << ": " << test.effect().toStdString();
   }
+  // The stopped encoder may still write its record into the folder, which would then stay.
+  EXPECT_TRUE(test_support::WaitUntil([&] { return window_test::ProcessGone(stopped_encoder); }));
   QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
   qunsetenv("FAKE_ENCODER_MODE");
   qunsetenv("FAKE_ENCODER_LOG");

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/test_support.h"
+
 namespace {
 
 class DroppedPathsTest : public testing::Test {
@@ -21,6 +23,8 @@ class DroppedPathsTest : public testing::Test {
     Touch("music/album/b.wav");
     Touch("c d.wav");
   }
+
+  void TearDown() override { test_support::RemoveTree(temporary_.path()); }
 
   void Touch(const QString& name) {
     QFile file(Path(name));

@@ -214,6 +214,9 @@ TEST_F(SingleInstanceTest, ASecondZavrikHandsItsFilesWithAbsolutePathsAndEndsAtO
   // The second process finds the instance through its runtime folder.
   const QString runtime_folder = folder.path() + QStringLiteral("/runtime");
   ASSERT_TRUE(QDir().mkpath(runtime_folder));
+  // The toolkit takes a runtime folder only if it is the user's alone; else it makes one of its
+  // own in the temporary folder, and leaves it there.
+  QFile::setPermissions(runtime_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   QProcess second;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_folder);

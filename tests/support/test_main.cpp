@@ -43,7 +43,14 @@ int main(int argc, char** argv) {
   g_home = home.path();
   PointHomeAt(g_home);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  // The tests may leave names in the home that QDir cannot remove.
+  home.setAutoRemove(false);
+  int status = 0;
+  {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    status = RUN_ALL_TESTS();
+  }
+  test_support::RemoveTree(g_home);
+  return status;
 }

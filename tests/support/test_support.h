@@ -13,6 +13,10 @@ namespace test_support {
 // The temporary folder that stands in for the user's home during this test program.
 QString TemporaryHome();
 
+// Removes `path` and everything below it, whatever the names hold: QDir skips a name that is
+// not UTF-8, and the folder holding it stays behind.
+void RemoveTree(const QString& path);
+
 // Runs the event loop until `condition` holds or `timeout_ms` passes; returns the condition.
 bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = 10000);
 
