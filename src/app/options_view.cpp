@@ -1,7 +1,6 @@
 #include "app/options_view.h"
 
 #include <QCheckBox>
-#include <QFileDialog>  // completes the panel's dialog pointer
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>

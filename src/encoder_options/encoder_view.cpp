@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>  // completes the panel's dialog pointer
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>

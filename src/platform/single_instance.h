@@ -55,8 +55,6 @@ class SingleInstance : public QObject {
   // Where handed paths go; paths that arrive without a handler are dropped.
   void SetHandler(MessageHandler* handler) { handler_ = handler; }
 
-  QString SocketPath() const { return socket_path_; }
-
   // How long a connection may stay silent, and how many are held at once.
   static constexpr int kIdleMs = 2000;
   static constexpr int kMaxConnections = 32;

@@ -74,5 +74,5 @@ void WindowRunPorts::ShowResults(const RunResults& results) {
 
 void WindowRunPorts::NotifyRunEnded(const QString& text) {
   // A user who watches Zavrik sees the end; one who works elsewhere hears of it.
-  if (QApplication::activeWindow() == nullptr) notice_->Show(text, {});
+  if (QApplication::activeWindow() == nullptr) desktop_notice_.Show(text, {});
 }

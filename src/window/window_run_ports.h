@@ -38,9 +38,6 @@ class WindowRunPorts : public ProcessRunPorts {
   void ShowResults(const RunResults& results) override;
   void NotifyRunEnded(const QString& text) override;
 
-  // Where the end-of-run notice goes; the desktop's notification service unless set.
-  void SetDesktopNotice(DesktopNotice* notice) { notice_ = notice ? notice : &desktop_notice_; }
-
  private:
   FilesList& files_;
   const EncoderView& encoder_options_;
@@ -49,5 +46,4 @@ class WindowRunPorts : public ProcessRunPorts {
   AlertPresenter& alerts_;
   QElapsedTimer clock_;
   DBusDesktopNotice desktop_notice_;
-  DesktopNotice* notice_ = &desktop_notice_;
 };
