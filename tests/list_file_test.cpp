@@ -211,11 +211,36 @@ TEST_F(ListFileTest, WhatCannotBeOpenedReadsNothing) {
   ASSERT_EQ(mkfifo(QFile::encodeName(PathOf("rohr")).constData(), 0600), 0);
   EXPECT_FALSE(ReadListFile(PathOf("rohr")).has_value());
   EXPECT_FALSE(ReadListFile(QStringLiteral("/dev/zero")).has_value());
-  // Far beyond any list: refused at once instead of read.
-  QFile huge(PathOf("riesig.zvk"));
-  ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
-  ASSERT_TRUE(huge.resize(kListFileSizeLimit + 1));
-  EXPECT_FALSE(ReadListFile(huge.fileName()).has_value());
+}
+
+struct LimitCase {
+  const char* name;
+  qint64 bytes;       // of NULs, a hole that costs no disk; or
+  qsizetype records;  // of the shortest record
+  bool opens;
+};
+
+// A list up to the limits opens; one beyond either is refused as a whole.
+TEST_F(ListFileTest, AListAtTheLimitsOpensAndOneBeyondIsRefused) {
+  const LimitCase cases[] = {
+      {"the largest file", kListFileSizeLimit, 0, true},
+      {"a byte larger", kListFileSizeLimit + 1, 0, false},
+      {"the most entries", 0, kListRecordLimit, true},
+      {"an entry more", 0, kListRecordLimit + 1, false},
+  };
+  for (const LimitCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile list(PathOf("grenze.zvk"));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_TRUE(list.resize(c.bytes));
+    ASSERT_TRUE(list.write(QByteArray("0;\n").repeated(c.records)) == 3 * c.records);
+    list.close();
+    const std::optional<QStringList> entries = ReadListFile(list.fileName());
+    ASSERT_EQ(entries.has_value(), c.opens);
+    if (c.opens) {
+      EXPECT_EQ(entries->size(), c.records);
+    }
+  }
 }
 
 }  // namespace

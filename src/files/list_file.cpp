@@ -177,7 +177,9 @@ QStringList ListFileReader::TakeRecords() {
 std::optional<QStringList> ReadListFile(const QString& path) {
   ListFileReader reader;
   if (!reader.Open(path)) return std::nullopt;
-  while (!reader.ReadSome(kListFileSizeLimit)) {
+  // Nothing is taken before the end, so the reading must not pause for a taker at exactly the
+  // record limit: it would never go on.
+  while (!reader.ReadSome(kListFileSizeLimit, kListRecordLimit + 1)) {
   }
   if (reader.TooManyRecords()) return std::nullopt;
   return reader.TakeRecords();
