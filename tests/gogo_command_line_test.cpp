@@ -34,6 +34,7 @@ TEST(GogoCommandLine, OptionsInAnyOrderBeforeTheInputAreRead) {
       {{"-delete", "-nopsy", "-o", "/x y", "in.wav"},
        options([](Options& o) { o.delete_input = o.no_psy = true, o.output_dir = "/x y"; })},
       {{"-b", "64", "-b", "96", "in.wav"}, options([](Options& o) { o.bitrate = 96; })},
+      {{"-q", "9", "in.wav"}, options([](Options& o) { o.quality = 9; })},
       {{"-j", "1", "in.wav"}, options([](Options& o) { o.threads = 1; })},
       {{"-V", "2", "in.wav"}, options([](Options& o) { o.vbr_quality = 2; })},
       {{"-b", "96", "-V", "9.5", "in.wav"},

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <map>
@@ -299,6 +300,9 @@ TEST_F(GogoTest, FrameHeadersCarryTheBitrateAndModeAskedFor) {
       // suggests; the encoder once ran out of output room here.
       {{"-b", "320", "-m", "j"}, {2, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3.0}, 320, 1, true},
       {{"-b", "192"}, {2, 11025, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3.0}, 192, 1, true},
+      // The lowest and the highest rate gogo takes.
+      {{"-b", "32"}, {1, 1000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0}, 32, 3, false},
+      {{"-b", "320"}, {1, 768000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.5}, 320, 3, true},
   };
   int index = 0;
   for (const HeaderCase& c : cases) {
@@ -558,6 +562,19 @@ TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_EQ(ReadBytes(kept), before);
 
+  // Given a link, gogo reads the file it leads to; -delete removes the link, the name it was
+  // given, and leaves the file behind it, which may have other names, as rm does.
+  const QString recording = Path(QStringLiteral("recording.wav"));
+  WriteTone(recording, {});
+  const QByteArray recorded = ReadBytes(recording);
+  const QString link = Path(QStringLiteral("link.wav"));
+  ASSERT_TRUE(QFile::link(recording, link));
+  const GogoRun through_link = RunGogo({QStringLiteral("-delete"), link}, folder());
+  EXPECT_EQ(through_link.exit_code, 0) << through_link.error_output.toStdString();
+  EXPECT_FALSE(QFileInfo(link).isSymLink());
+  EXPECT_EQ(ReadBytes(recording), recorded);
+  EXPECT_GT(DecodedFrames(Path(QStringLiteral("link.mp3"))), 0);
+
   // A new take saved under the input's name while gogo encodes is not the file gogo read.
   for (const bool in_place : {false, true}) {
     SCOPED_TRACE(in_place ? "written into the input" : "saved over its name");
@@ -590,20 +607,29 @@ TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
 
 struct FailingStepCase {
   const char* step;
-  bool older_mp3;  // an MP3 of that name is there to be replaced
-  bool mp3_stays;  // the step comes after the MP3 is complete and in place
+  bool older_mp3;      // an MP3 of that name is there to be replaced
+  bool mp3_stays;      // the step comes after the MP3 is complete and in place
+  const char* reason;  // the system's, in German
+  int error = 0;       // the step's own when 0: ENOSPC for writes and links, else EIO
 };
 
 // A full or failing disk at any step of writing the MP3 fails the run with a message that names
-// the MP3, and loses nothing: no partial MP3 appears, an older one stays whole, and the input
-// stays even with -delete.
+// the MP3 and gives the reason, and loses nothing: no partial MP3 appears, an older one stays
+// whole, and the input stays even with -delete.
 TEST_F(GogoTest, AFailingDiskAtAnyStepLosesNothing) {
   const QString preload = QStringLiteral(FAILING_CALLS_PRELOAD);
   if (preload.isEmpty())
     GTEST_SKIP() << "the sanitizer runtime is linked into gogo; nothing preloaded comes first";
+  const char* full = "kein Platz mehr auf dem Datenträger";
+  const char* failing = "Ein-/Ausgabefehler des Datenträgers";
   const FailingStepCase cases[] = {
-      {"append", false, false}, {"overwrite", false, false}, {"sync", false, false},
-      {"link", false, false},   {"rename", true, false},     {"folder-sync", false, true},
+      {"append", false, false, full},
+      {"append", false, false, "das Speicherkontingent ist erschöpft", EDQUOT},
+      {"overwrite", false, false, full},
+      {"sync", false, false, failing},
+      {"link", false, false, full},
+      {"rename", true, false, failing},
+      {"folder-sync", false, true, failing},
   };
   const QString input = Path(QStringLiteral("in.wav"));
   const QString output = Path(QStringLiteral("in.mp3"));
@@ -616,6 +642,9 @@ TEST_F(GogoTest, AFailingDiskAtAnyStepLosesNothing) {
   environment.insert(QStringLiteral("LD_PRELOAD"), preload);
   for (const FailingStepCase& c : cases) {
     environment.insert(QStringLiteral("ZAVRIK_FAILING"), QString::fromLatin1(c.step));
+    environment.remove(QStringLiteral("ZAVRIK_FAILING_ERRNO"));
+    if (c.error != 0)
+      environment.insert(QStringLiteral("ZAVRIK_FAILING_ERRNO"), QString::number(c.error));
     for (const char* threads : {"1", "2"}) {
       SCOPED_TRACE(std::string(c.step) + " on " + threads + " threads");
       QFile::remove(output);
@@ -626,8 +655,9 @@ TEST_F(GogoTest, AFailingDiskAtAnyStepLosesNothing) {
           folder(), environment);
       EXPECT_EQ(run.status, QProcess::NormalExit);
       EXPECT_EQ(run.exit_code, 1);
-      EXPECT_TRUE(run.error_output.trimmed().section(QLatin1Char('\n'), -1).contains(output))
-          << run.error_output.toStdString();
+      const QString last_line = run.error_output.trimmed().section(QLatin1Char('\n'), -1);
+      EXPECT_TRUE(last_line.contains(output)) << last_line.toStdString();
+      EXPECT_TRUE(last_line.endsWith(QString::fromUtf8(c.reason))) << last_line.toStdString();
       EXPECT_TRUE(ReadBytes(input) == input_bytes) << "the input is gone or changed";
       if (c.mp3_stays) {
         EXPECT_NEAR(double(DecodedFrames(output)), 4.0 * 44100, kFrameSamples);
@@ -741,6 +771,16 @@ TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
          WriteTone(p, {1, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3000});
        },
        "Abtastrate von 1 Hz"},
+      {"below-the-lowest-rate.wav",
+       [](const QString& p) {
+         WriteTone(p, {1, 999, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0});
+       },
+       "Abtastrate von 999 Hz"},
+      {"above-the-highest-rate.wav",
+       [](const QString& p) {
+         WriteTone(p, {1, 768001, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.1});
+       },
+       "Abtastrate von 768001 Hz"},
       {"three.wav",
        [](const QString& p) {
          WriteTone(p, {3, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 0.2});
@@ -988,6 +1028,20 @@ void SpoilSamples(const QString& path) {
   sf_close(file);
 }
 
+// The stretches of NaNs and infinities decode to silence, not to a click: away from their
+// edges, where the tone around them spreads in, nothing is heard.
+void ExpectSilenceWhereSamplesWereNoNumbers(const QString& path, int channels) {
+  const std::vector<float> decoded = ReadSamples(path);
+  for (int k = 0; k < 3; ++k) {
+    const size_t from = size_t(k * kChunkSamples + 1000 + 700) * channels;
+    const size_t to = size_t(k * kChunkSamples + 1000 + 1300) * channels;
+    ASSERT_LE(to, decoded.size());
+    float loudest = 0;
+    for (size_t i = from; i < to; ++i) loudest = std::max(loudest, std::abs(decoded[i]));
+    EXPECT_LT(loudest, 0.05f) << "stretch " << k << " of " << path.toStdString();
+  }
+}
+
 TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
   const ThreadCase cases[] = {
       {2, 44100, 128, 2 * kChunkSamples - 1, 0, true},
@@ -1040,6 +1094,7 @@ TEST_F(GogoTest, ThreadedEncodingDecodesToTheInputLengthAndWalksClean) {
                                   folder());
       ASSERT_EQ(run.exit_code, 0) << run.error_output.toStdString();
       decoded[threads / 6] = DecodedFrames(output);
+      if (c.spoiled) ExpectSilenceWhereSamplesWereNoNumbers(output, c.channels);
       const int stream_rate = c.stream_rate != 0 ? c.stream_rate : c.sample_rate;
       ExpectSoundStream(output, {c.bitrate, stream_rate, c.channels == 1 ? 3 : 1,
                                  int(c.frames / kChunkSamples), c.quality != nullptr});

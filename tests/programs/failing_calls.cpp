@@ -1,7 +1,8 @@
 // Preloaded into a real program, makes one step of writing a file fail the way a full or
 // failing disk does. ZAVRIK_FAILING names the step: "append" (a write at the end of a file),
 // "overwrite" (a write over bytes already there), "sync" (a file's), "folder-sync", "link" or
-// "rename". Pipes and terminals are left alone, so the program can still say what went wrong.
+// "rename"; ZAVRIK_FAILING_ERRNO, if set, is the error number it fails with. Pipes and
+// terminals are left alone, so the program can still say what went wrong.
 #include <dlfcn.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -29,7 +30,8 @@ const char* SyncStep(int descriptor) {
 bool Fails(const char* step, int error) {
   const char* failing = std::getenv("ZAVRIK_FAILING");
   if (step == nullptr || failing == nullptr || std::strcmp(failing, step) != 0) return false;
-  errno = error;
+  const char* number = std::getenv("ZAVRIK_FAILING_ERRNO");
+  errno = number != nullptr ? std::atoi(number) : error;
   return true;
 }
 
