@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <vector>
@@ -49,6 +50,17 @@ std::vector<EncodedChunk> Chunks(int first_data, int second_reach_back) {
   second.last = true;
   second.frames.assign(107, Frame(kArea - second_reach_back, second_reach_back));
   return {first, second};
+}
+
+// The second chunk's encoder started only 6 frames before the chunk, 2 too late to be warm at
+// its first frame: frames made before it warmed up would fit the reservoir, the warm ones not.
+std::vector<EncodedChunk> StartedLate() {
+  std::vector<EncodedChunk> chunks = Chunks(kArea, 100);
+  EncodedChunk& second = chunks[1];
+  second.first_frame = 90;
+  second.frames.erase(second.frames.begin(), second.frames.begin() + 5);
+  std::fill_n(second.frames.begin(), gogo::kWarmUp, Frame(kArea, 0));
+  return chunks;
 }
 
 // The first chunk's stream starts with a placeholder for `info_frame`.
@@ -99,6 +111,7 @@ TEST(GogoChunkJoiner, AFileWhoseChunksCannotBeJoinedIsEncodedOnOneThread) {
        true},
       {"no frame near the boundary fits what the first chunk left, even at the top bitrate",
        Chunks(kArea, 100), false},
+      {"only frames made before the encoder warmed up would fit", StartedLate(), false},
       {"the first chunk's info frame cannot be made to tell the joined stream",
        WithInfoFrame(Chunks(kArea - 40, 100), PlainFrame()), false},
   };
