@@ -105,6 +105,16 @@ TEST_F(MimeRegistrationTest, InstallInstallAgainDeleteDeleteAgain) {
   EXPECT_EQ(database.mimeTypeForFile(lists + QStringLiteral("/ohne_endung")).name(), kListMimeType);
   EXPECT_EQ(database.mimeTypeForName(QLatin1String(kListMimeType)).comment(),
             QStringLiteral("Zavrik list"));
+  // A file manager asks the database itself, which knows a list without header or attribute
+  // by its name alone.
+  WriteBytes(lists + QStringLiteral("/ohne_kopf.zvk"), "0;/a.wav\n");
+  QProcess file_manager;
+  file_manager.start(QStringLiteral("xdg-mime"),
+                     {QStringLiteral("query"), QStringLiteral("filetype"),
+                      lists + QStringLiteral("/ohne_kopf.zvk")});
+  ASSERT_TRUE(file_manager.waitForFinished(60000));
+  EXPECT_EQ(file_manager.readAllStandardOutput().trimmed(), kListMimeType)
+      << file_manager.readAllStandardError().toStdString();
 
   // Installing again touches nothing, not even a desktop entry the user has edited.
   const QString desktop = DataHome() + QStringLiteral("/applications/zavrik.desktop");

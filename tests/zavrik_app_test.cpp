@@ -307,7 +307,7 @@ TEST_F(ZavrikAppTest, EveryAlertSaysExactlyWhatItShould) {
   const QStringList all_right = {QStringLiteral("In Ordnung")};
   const auto stop = Alert::Kind::Stop;
   const auto info = Alert::Kind::Info;
-  // Six handed names a list line cannot hold: five in the text, all six in the details.
+  // Handed names a list line cannot hold: five fit the text, a sixth sends all to the details.
   QStringList broken_names;
   QStringList refused_lines;
   for (int i = 1; i <= 6; ++i) {
@@ -379,6 +379,11 @@ TEST_F(ZavrikAppTest, EveryAlertSaysExactlyWhatItShould) {
        {"FilesRefused",
         "Diese Datei wurde nicht in die Liste aufgenommen:\n/w/caf\\xe9.wav – der Name ist kein "
         "gültiger UTF-8-Text.",
+        ok, stop}},
+      {[&] { app.MessageReceived(WithRefs(command::kRefsReceived, broken_names.mid(0, 5))); },
+       {"FilesRefused",
+        "Diese 5 Dateien wurden nicht in die Liste aufgenommen:\n" +
+            refused_lines.mid(0, 5).join(QLatin1Char('\n')),
         ok, stop}},
       {[&] { app.MessageReceived(WithRefs(command::kRefsReceived, broken_names)); },
        {"FilesRefused",
@@ -480,9 +485,14 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", root + "/.config");
   qputenv("XDG_CACHE_HOME", root + "/.cache");
   qputenv("XDG_DATA_DIRS", root + "/system-share");
-  for (const char* sub : {"/.local/share", "/.config", "/.cache", "/system-share"}) {
+  qputenv("XDG_RUNTIME_DIR", root + "/runtime");
+  for (const char* sub : {"/.local/share", "/.config", "/.cache", "/system-share", "/runtime"}) {
     QDir().mkpath(home.path() + QString::fromLatin1(sub));
   }
+  // The toolkit takes a runtime folder only if it is the user's alone; else it makes one in the
+  // temporary folder and leaves it there.
+  QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
+                        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ZavrikApp app(argc, argv);
   g_app = &app;
