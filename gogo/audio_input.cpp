@@ -146,6 +146,7 @@ std::unique_ptr<AudioInput> AudioInput::Open(std::unique_ptr<AudioInput> input,
       break;
     case Verdict::kNotWalked:
     case Verdict::kWhole:
+    case Verdict::kUnplaced:
       break;
   }
   // A file read as it is goes straight to the library, exactly as it always did.
@@ -177,6 +178,19 @@ std::unique_ptr<AudioInput> AudioInput::Check(std::unique_ptr<AudioInput> input,
     return nullptr;
   }
   return input;
+}
+
+std::string AudioInput::KeepReason() const {
+  switch (walk_.verdict) {
+    case Verdict::kClaimsLess:
+      return "enthält mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene "
+             "Aufnahme?); kodiert ist alles bis zum Ende ihrer Audiodaten, und sie bleibt erhalten";
+    case Verdict::kUnplaced:
+      return "ist nicht durchweg so aufgebaut, wie ihr Format es vorsieht; kodiert ist, was die "
+             "Audiobibliothek darin liest, und sie bleibt erhalten";
+    default:
+      return {};
+  }
 }
 
 bool AudioInput::prefers_float() const {

@@ -52,8 +52,9 @@ class AudioInput {
   SNDFILE* handle() const { return file_; }
   // What the walk found: the chunks, where the audio lies, and whether the header claims it all.
   const ContainerWalk& walk() const { return walk_; }
-  // True when the header claims less audio than the file holds; it is read all the same.
-  bool unfinished() const { return walk_.verdict == Verdict::kClaimsLess; }
+  // Why the input must stay even once it is encoded whole, in German; empty when it may go.
+  // The audio of such a file is read all the same, as far as it really goes.
+  std::string KeepReason() const;
 
   // Each reads up to `frames` frames into `buffer` (channels() values per frame) and returns
   // how many were read: 0 at the end, -1 on a read error. Floats come as numbers the encoder

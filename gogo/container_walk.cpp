@@ -93,6 +93,7 @@ class Walker {
     big_endian_ ? PutBig(out, value, bytes) : PutLittle(out, value, bytes);
   }
 
+  int64_t After(int64_t body_end, int64_t length) const;
   bool WalkChunks();
   void ReadFormat(const ContainerChunk& chunk);
   bool ListEntriesFit(const ContainerChunk& chunk) const;
@@ -129,7 +130,10 @@ ContainerWalk Walker::Walk() {
   if (walk_.container == Container::kOther) return walk_;
   big_endian_ = walk_.container == Container::kRifx || walk_.container == Container::kAiff ||
                 walk_.container == Container::kAifc;
-  if (!WalkChunks()) return walk_;
+  if (!WalkChunks()) {
+    if (walk_.verdict != Verdict::kBrokenList) walk_.verdict = Verdict::kUnplaced;
+    return walk_;
+  }
   const int64_t tags_start = AppendedTagsStart();
   const int64_t chunk_end = audio().body_offset + audio().body_size;
   const int64_t pad = audio().body_size & 1;
@@ -147,6 +151,16 @@ ContainerWalk Walker::Walk() {
   }
   walk_.chunks.insert(walk_.chunks.end(), trailing.begin(), trailing.end());
   return walk_;
+}
+
+// Where the next chunk starts after a body of `length` bytes that ends at `body_end`: after its
+// pad byte if the length is odd, or
+// right there when the writer left the pad byte out (the library reads such files too).
+int64_t Walker::After(int64_t body_end, int64_t length) const {
+  if ((length & 1) == 0) return body_end;
+  unsigned char id[4];
+  const bool padded = Read(body_end + 1, id, 4) && IsPrintableId(id);
+  return !padded && Read(body_end, id, 4) && IsPrintableId(id) ? body_end : body_end + 1;
 }
 
 // Walks the chunks up to the audio chunk; the chunks after the audio are only taken once they
@@ -177,7 +191,7 @@ bool Walker::WalkChunks() {
       TakeAudioChunk(chunk, size);
       return walk_.block_align > 0 || !plain_samples_;
     }
-    offset = chunk.body_offset + size + (size & 1);
+    offset = After(chunk.body_offset + size, size);
   }
   return false;
 }
@@ -226,14 +240,10 @@ bool Walker::ListEntriesFit(const ContainerChunk& chunk) const {
   const int64_t end = chunk.body_offset + chunk.body_size;
   int64_t entry = chunk.body_offset + 4;
   for (int entries = 0; entries < kMostChunks && entry + 8 <= end; ++entries) {
-    if (!Read(entry, head.data(), 9)) break;
+    if (!Read(entry, head.data(), 8)) break;
     const int64_t length = Get32(head.data() + 4);
     if (length > size_) return false;
-    entry += 8 + length;
-    if ((length & 1) != 0 && Read(entry, head.data(), 5) && !IsPrintableId(head.data()) &&
-        IsPrintableId(head.data() + 1)) {
-      ++entry;
-    }
+    entry = After(entry + 8 + length, length);
   }
   return true;
 }
@@ -311,11 +321,7 @@ bool Walker::PlacesTheRest(int64_t offset, int64_t end, std::vector<ContainerChu
       // The last chunk may lack its pad byte.
       if (next == end || next == size_) return true;
       if (next > end) return false;
-      offset = next + (length & 1);
-      if ((length & 1) != 0 && Read(offset, head.data(), 4) && !IsPrintableId(head.data()) &&
-          Read(next, head.data(), 4) && IsPrintableId(head.data())) {
-        offset = next;
-      }
+      offset = After(next, length);
       continue;
     }
     return ZerosUpTo(offset, end);

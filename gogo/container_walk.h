@@ -35,6 +35,7 @@ enum class Verdict {
   kWhole,       // every byte is placed, and the audio is all where the header says
   kClaimsLess,  // audio runs on past what the header claims (an unfinished recording)
   kBrokenList,  // an entry of an info list claims more than the whole file
+  kUnplaced,    // the container's chunks do not lead to its audio; bytes stay unaccounted
 };
 
 struct ContainerWalk {

@@ -25,10 +25,6 @@ void Report(const std::string& message) { std::fprintf(stderr, "gogo: %s\n", mes
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
-constexpr const char* kUnfinishedRecording =
-    "enthält mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene Aufnahme?); "
-    "kodiert ist alles bis zum Ende ihrer Audiodaten, und sie bleibt erhalten";
-
 // Whether percents are for someone: a terminal or a pipe that a front end reads. A log file
 // (a regular file) stays free of them.
 bool StderrTakesProgress() {
@@ -305,10 +301,10 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
     if (outcome != Outcome::kDone) return outcome;
     if (!Finish(*encoder, *output)) return Outcome::kFailed;
   }
-  // Where the audio of an unfinished recording ends is the walk's reading, not its writer's
-  // word: the file stays for the user to judge, and a deletion asked for has failed.
-  if (input->unfinished()) {
-    Report(Quoted(options.input) + ": " + kUnfinishedRecording);
+  // Where the audio of such a file ends is the walk's reading, not its writer's word: the file
+  // stays for the user to judge, and a deletion asked for has failed.
+  if (const std::string reason = input->KeepReason(); !reason.empty()) {
+    Report(Quoted(options.input) + ": " + reason);
     return options.delete_input ? Outcome::kFailed : Outcome::kDone;
   }
   if (options.delete_input && !DeleteInput(options.input, input_status, output_path)) {
