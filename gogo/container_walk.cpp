@@ -137,10 +137,17 @@ ContainerWalk Walker::Walk() {
   const int64_t tags_start = AppendedTagsStart();
   const int64_t chunk_end = audio().body_offset + audio().body_size;
   const int64_t pad = audio().body_size & 1;
+  // A claim that ends within a frame, with the rest of the frame after it, is cut short: what
+  // follows is audio, not a pad byte.
+  const int64_t claimed = walk_.claimed_end - walk_.audio_start;
+  const bool cut_in_frame =
+      walk_.block_align > 0 && claimed % walk_.block_align != 0 &&
+      walk_.claimed_end + walk_.block_align - claimed % walk_.block_align <= tags_start;
   std::vector<ContainerChunk> trailing;
   // An audio chunk of odd length may lack its pad byte.
-  if (walk_.claimed_end >= size_ || PlacesTheRest(chunk_end + pad, tags_start, &trailing) ||
-      (pad != 0 && PlacesTheRest(chunk_end, tags_start, &(trailing = {})))) {
+  if (walk_.claimed_end >= size_ ||
+      (!cut_in_frame && (PlacesTheRest(chunk_end + pad, tags_start, &trailing) ||
+                         (pad != 0 && PlacesTheRest(chunk_end, tags_start, &(trailing = {})))))) {
     walk_.audio_end = std::min(walk_.claimed_end, size_);
     walk_.verdict = Verdict::kWhole;
   } else {
