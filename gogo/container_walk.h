@@ -13,11 +13,12 @@ using ReadAt = std::function<size_t(int64_t offset, std::span<unsigned char> int
 
 // The containers whose audio sits in one chunk that a header claims the length of, so a writer
 // that never finished can leave more audio than its header says.
-enum class Container { kOther, kRiff, kRifx, kRf64, kAiff, kAifc };
+enum class Container { kOther, kRiff, kRifx, kRf64, kAiff, kAifc, kW64, kCaf };
 
 // One chunk at the top level of the container, as it lies in the file.
 struct ContainerChunk {
-  std::string id;           // its four characters ("LIST", "id3 ", "NAME", "(c) ")
+  std::string id;           // its four characters ("LIST", "id3 ", "NAME", "(c) "); in W64
+                            // the first four of its GUID ("list", "data")
   int64_t offset = 0;       // of its header
   int64_t body_offset = 0;  // of its first byte after the header
   int64_t body_size = 0;    // of its body as far as the file holds it

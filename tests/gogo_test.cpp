@@ -797,6 +797,10 @@ void ClaimAudioBytes(QByteArray& bytes, quint64 audio_bytes, int frame_bytes) {
   if (bytes.startsWith("FORM")) {
     PutNumber(bytes, bytes.indexOf("SSND") + 4, audio_bytes + 8, 4, true);
     PutNumber(bytes, bytes.indexOf("COMM") + 10, audio_bytes / frame_bytes, 4, true);
+  } else if (bytes.startsWith("riff")) {
+    PutNumber(bytes, bytes.indexOf("data") + 16, audio_bytes + 24, 8, false);
+  } else if (bytes.startsWith("caff")) {
+    PutNumber(bytes, bytes.indexOf("data") + 4, audio_bytes + 4, 8, true);
   } else if (bytes.startsWith("RF64")) {
     const qsizetype ds64 = bytes.indexOf("ds64") + 8;
     PutNumber(bytes, ds64 + 8, audio_bytes, 8, false);
@@ -826,6 +830,9 @@ TEST_F(GogoTest, AHeaderThatClaimsPartOfTheAudioLosesNoSample) {
       {"float.aifc", {2, 48000, SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 1.5}},
       {"stereo16.rf64", {2, 44100, SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 1.5}},
       {"mono_float.rf64", {1, 48000, SF_FORMAT_RF64 | SF_FORMAT_FLOAT, 1.5}},
+      {"stereo16.w64", {2, 44100, SF_FORMAT_W64 | SF_FORMAT_PCM_16, 1.5}},
+      {"mono_float.caf", {1, 44100, SF_FORMAT_CAF | SF_FORMAT_FLOAT, 1.5}},
+      {"stereo24.caf", {2, 48000, SF_FORMAT_CAF | SF_FORMAT_PCM_24, 1.5}},
   };
   const unsigned seed = std::random_device{}();
   std::mt19937 random(seed);
@@ -991,7 +998,8 @@ TEST_F(GogoTest, GoodFilesOfEveryWriterAreEncodedWholeAndDeleted) {
   // Files that the audio library itself writes, with their tags where it puts them.
   for (const int format : {SF_FORMAT_WAV | SF_FORMAT_FLOAT, SF_FORMAT_WAVEX | SF_FORMAT_PCM_24,
                            SF_FORMAT_AIFF | SF_FORMAT_PCM_16, SF_FORMAT_AIFF | SF_FORMAT_FLOAT,
-                           SF_FORMAT_RF64 | SF_FORMAT_PCM_16}) {
+                           SF_FORMAT_RF64 | SF_FORMAT_PCM_16, SF_FORMAT_W64 | SF_FORMAT_PCM_24,
+                           SF_FORMAT_CAF | SF_FORMAT_PCM_16}) {
     SCOPED_TRACE(format);
     const QString input = Path(QStringLiteral("library.snd"));
     WriteTone(input, {2, 44100, format, 1.5}, {{SF_STR_TITLE, "Titel"}, {SF_STR_ARTIST, "Ich"}});
