@@ -186,9 +186,6 @@ ContainerWalk Walker::Walk() {
   return walk_;
 }
 
-// Where the next chunk starts after a body of `length` bytes that ends at `body_end`: after its
-// pad byte if the length is odd, or
-// right there when the writer left the pad byte out (the library reads such files too).
 bool Walker::ReadChunk(int64_t offset, ContainerChunk* chunk, int64_t* length) const {
   Head head{};
   int header = 8;
@@ -197,7 +194,9 @@ bool Walker::ReadChunk(int64_t offset, ContainerChunk* chunk, int64_t* length) c
     if (!Read(offset, head.data(), 24) || std::memcmp(head.data() + 4, kW64Guid, 12) != 0) {
       return false;
     }
+    // W64 counts the header into the length.
     *length = int64_t(Little64(head.data() + 16) & 0x7FFFFFFFFFFFFFFF) - 24;
+    if (*length < 0) return false;
   } else if (walk_.container == Container::kCaf) {
     header = 12;
     if (!Read(offset, head.data(), 12)) return false;
@@ -218,6 +217,9 @@ bool Walker::ReadChunk(int64_t offset, ContainerChunk* chunk, int64_t* length) c
   return true;
 }
 
+// Where the next chunk starts after a body of `length` bytes that ends at `body_end`. In RIFF
+// and AIFF that is after the pad byte of an odd length, or right there when the writer left the
+// pad byte out (the library reads such files too).
 int64_t Walker::After(int64_t body_end, int64_t length) const {
   // W64 starts each chunk on a multiple of eight, CAF packs them without gaps.
   if (walk_.container == Container::kW64) return (body_end + 7) / 8 * 8;

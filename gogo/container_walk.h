@@ -4,6 +4,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gogo {
@@ -56,9 +57,9 @@ struct ContainerWalk {
   const ContainerChunk* Find(std::string_view id) const;
 };
 
-// Walks the container from its header to its last byte. Only headers and a few bytes at each
-// boundary are read, unless the header claims less audio than follows it; then the rest is
-// searched for where the audio ends.
+// Walks the container from its header to its last byte. Only headers, a few bytes at each
+// boundary and trailing zeros are read, unless the header claims less audio than follows it;
+// then the rest is searched for where the audio ends.
 ContainerWalk WalkContainer(const ReadAt& read_at, int64_t file_size);
 
 }  // namespace gogo
