@@ -54,16 +54,29 @@ bool IsPrintableId(const unsigned char* id) {
 }
 
 bool IsTrailingId(const unsigned char* id) {
-  // Most bytes of audio start no id: a look at the first character spares the search.
-  static const std::array<bool, 256> kFirsts = [] {
-    std::array<bool, 256> firsts{};
-    for (std::string_view known : kTrailingIds) firsts[static_cast<unsigned char>(known[0])] = true;
-    return firsts;
-  }();
-  if (!kFirsts[id[0]]) return false;
   const std::string_view text(reinterpret_cast<const char*>(id), 4);
   return std::find(std::begin(kTrailingIds), std::end(kTrailingIds), text) !=
          std::end(kTrailingIds);
+}
+
+// Whether a chunk that follows audio, or an ID3v2 or APEv2 tag, may start at `bytes`. The
+// search for the end of an unfinished recording asks at every byte of its audio, so a table of
+// the first two characters answers most of them.
+bool MayStartTrailer(const unsigned char* bytes) {
+  static const std::vector<bool> kPairs = [] {
+    std::vector<bool> pairs(1 << 16);
+    const auto add = [&](std::string_view start) {
+      pairs[size_t(static_cast<unsigned char>(start[0])) << 8 |
+            static_cast<unsigned char>(start[1])] = true;
+    };
+    for (std::string_view known : kTrailingIds) add(known);
+    add("ID");
+    add("AP");
+    return pairs;
+  }();
+  if (!kPairs[size_t(bytes[0]) << 8 | bytes[1]]) return false;
+  return std::memcmp(bytes, "ID3", 3) == 0 || std::memcmp(bytes, "APET", 4) == 0 ||
+         IsTrailingId(bytes);
 }
 
 // ID3v2 stores its size in four bytes of seven bits each.
@@ -425,9 +438,7 @@ int64_t Walker::RealAudioEnd(int64_t tags_start) const {
     const size_t read = read_at_(offset, {block.data(), count});
     if (read < 4) break;
     for (size_t at = 0; at + 4 <= read; ++at) {
-      const unsigned char* here = block.data() + at;
-      const bool starts_tag = std::memcmp(here, "ID3", 3) == 0 || std::memcmp(here, "APET", 4) == 0;
-      if ((starts_tag || IsTrailingId(here)) && PlacesTheRest(offset + int64_t(at), tags_start)) {
+      if (MayStartTrailer(block.data() + at) && PlacesTheRest(offset + int64_t(at), tags_start)) {
         return offset + int64_t(at);
       }
     }
