@@ -653,7 +653,7 @@ TEST_F(RealProcessRunTest, AStartRightAfterAStopWaitsForTheStoppedEncodersEnd) {
   qunsetenv("FAKE_ENCODER_LOCK");
   QFile clashes(lock);
   ASSERT_TRUE(clashes.open(QIODevice::ReadOnly));
-  EXPECT_EQ(clashes.readAll(), QByteArray());
+  EXPECT_EQ(clashes.readAll().toStdString(), "");
 }
 
 TEST_F(RealProcessRunTest, AnEncoderThatCannotBeStartedGivesLaunchFailedAndEndsTheRun) {

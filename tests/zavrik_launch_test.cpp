@@ -486,8 +486,8 @@ TEST_F(OrphanedProgramTest, TheKeeperOfAKilledLauncherHoldsNoneOfItsMemoryAndEnd
   const qint64 resident = ResidentKilobytes(keeper_);
   EXPECT_TRUE(resident > 0 && resident < 32 * 1024) << resident << " kB";
   // Named for what it is, not with the launcher's command line.
-  EXPECT_EQ(ReadAll(QStringLiteral("/proc/%1/cmdline").arg(keeper_)),
-            QFile::encodeName(Program("zavrik-keeper")) + '\0');
+  EXPECT_EQ(ReadAll(QStringLiteral("/proc/%1/cmdline").arg(keeper_)).toStdString(),
+            (QFile::encodeName(Program("zavrik-keeper")) + '\0').toStdString());
   kill(program_, SIGKILL);
   EXPECT_NE(WaitForOrphan(program_, 5000), -1);
   EXPECT_NE(WaitForOrphan(keeper_, 5000), -1);
