@@ -5,12 +5,15 @@
 //
 // One keeper serves one Zavrik. It reads its orders from a local SOCK_SEQPACKET socket on
 // descriptor kKeeperOrders, one KeeperOrder per message, a descriptor passed with some of them.
-// When Zavrik ends, however it ends, the socket reports its end, and the keeper lets go of every
-// encoder as if told to.
+// It reads them when a byte arrives in the pipe on kKeeperWake, which Zavrik writes after each
+// order that cannot wait; orders to keep a pipe wait in the socket until then. When Zavrik ends,
+// however it ends, the wake pipe reports its end, and the keeper reads what orders are left and
+// lets go of every encoder as if told to.
 
 #include <stdint.h>
 
 inline constexpr int kKeeperOrders = 3;
+inline constexpr int kKeeperWake = 4;
 
 // How long an encoder asked to stop (SIGTERM to its group) may take to clean up before its group
 // is killed (SIGKILL).

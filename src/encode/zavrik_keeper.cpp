@@ -28,6 +28,7 @@ Kept* kept = nullptr;
 size_t kept_count = 0;
 size_t kept_capacity = 0;
 int orders = kKeeperOrders;  // -1 once Zavrik has gone
+int wake = kKeeperWake;      // likewise
 
 long long NowMs() {
   timespec now{};
@@ -74,11 +75,13 @@ void Obey(const KeeperOrder& order, int descriptor) {
 
 void LetGoOfEverything() {
   Close(&orders);
+  Close(&wake);
   for (size_t i = 0; i < kept_count; ++i) kept[i].let_go = true;
 }
 
-// Takes the next order; Zavrik's end lets go of every pipe.
-void ReadOrder() {
+// Takes the next order, if there is one; false when there is none now. Once Zavrik has gone and
+// its last orders have been taken, lets go of every pipe.
+bool ReadOrder() {
   KeeperOrder order{};
   iovec data{&order, sizeof order};
   alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
@@ -87,8 +90,9 @@ void ReadOrder() {
   message.msg_iovlen = 1;
   message.msg_control = control;
   message.msg_controllen = sizeof control;
-  const ssize_t size = recvmsg(orders, &message, MSG_CMSG_CLOEXEC);
-  if (size < 0 && (errno == EINTR || errno == EAGAIN)) return;
+  const ssize_t size = recvmsg(orders, &message, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+  if (size < 0 && errno == EINTR) return true;
+  if (size < 0 && errno == EAGAIN) return false;
   int descriptor = -1;
   for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
        header = CMSG_NXTHDR(&message, header)) {
@@ -99,10 +103,20 @@ void ReadOrder() {
   if (size <= 0) {
     if (descriptor >= 0) close(descriptor);
     LetGoOfEverything();
-    return;
+    return false;
   }
   if (size != ssize_t(sizeof order)) order.kind = 0;
   Obey(order, descriptor);
+  return true;
+}
+
+// Woken: empties the wake pipe, then takes every order that waits.
+void Wake() {
+  char bytes[64];
+  while (read(wake, bytes, sizeof bytes) > 0) {
+  }
+  while (orders >= 0 && ReadOrder()) {
+  }
 }
 
 // Reads and drops what is there; closes the pipe once every writer has closed it.
@@ -155,7 +169,7 @@ bool Turn(pollfd*& waits, size_t& waits_capacity) {
     waits = static_cast<pollfd*>(grown);
     waits_capacity = needed;
   }
-  waits[0] = {orders, POLLIN, 0};
+  waits[0] = {wake, POLLIN, 0};
   for (size_t i = 0; i < kept_count; ++i) {
     // While Zavrik reads, an empty event set still tells when every writer has closed the pipe.
     waits[1 + 2 * i] = {kept[i].output, short(kept[i].let_go ? POLLIN : 0), 0};
@@ -175,7 +189,7 @@ bool Turn(pollfd*& waits, size_t& waits_capacity) {
     if (waits[2 + 2 * i].revents != 0) Close(&item.process);  // ended in time
     EndIfDue(item, NowMs());
   }
-  if (waits[0].revents != 0) ReadOrder();
+  if (waits[0].revents != 0) Wake();
   for (size_t i = kept_count; i-- > 0;) {
     if (kept[i].output < 0 && kept[i].process < 0) Forget(i);
   }
@@ -187,10 +201,10 @@ bool Turn(pollfd*& waits, size_t& waits_capacity) {
 int main() {
   // Whatever else came from Zavrik is none of the keeper's business: a pipe's read end held here
   // would keep its writer from learning that its reader has gone.
-  close_range(kKeeperOrders + 1, ~0U, 0);
+  close_range(kKeeperWake + 1, ~0U, 0);
   pollfd* waits = nullptr;
   size_t waits_capacity = 0;
-  while (orders >= 0 || kept_count > 0) {
+  while (wake >= 0 || kept_count > 0) {
     if (!Turn(waits, waits_capacity)) return 1;
   }
   free(waits);

@@ -87,6 +87,11 @@ QByteArray KeeperPath() {
 
 // This Zavrik's one keeper, started on first use and again should it have gone. It may be told
 // from any thread.
+//
+// Orders wait in the socket until the keeper reads them, and their descriptors with them, also
+// after this process has ended. So an order to keep a pipe does not wake the keeper: a launch
+// costs no switch to another process. The keeper is woken (a byte in its wake pipe) for orders
+// that cannot wait, when the socket is full, and by this process's end.
 class Keeper {
  public:
   // Sends the order, with `descriptor` unless it is -1; returns whether the keeper has it.
@@ -94,7 +99,16 @@ class Keeper {
     const std::lock_guard<std::mutex> lock(mutex_);
     for (int attempt = 0; attempt < 2; ++attempt) {
       if (orders_ < 0 && !Start()) return false;
-      if (Send(kind, pid, descriptor)) return true;
+      int error = Send(kind, pid, descriptor, MSG_DONTWAIT);
+      if (error == EAGAIN || error == ETOOMANYREFS) {
+        Wake();
+        error = Send(kind, pid, descriptor, 0);
+      }
+      if (error == 0) {
+        if (kind != kKeepOutput) Wake();
+        return true;
+      }
+      if (error != EPIPE && error != ECONNRESET) return false;
       Forget();
     }
     return false;
@@ -106,16 +120,28 @@ class Keeper {
   // terminal, Ctrl+C); it reads from /dev/null and writes into it.
   bool Start() {
     const QByteArray path = KeeperPath();
-    int ends[2];
-    if (path.isEmpty() || socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+    int orders[2];
+    int wake[2];
+    if (path.isEmpty() || socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, orders) != 0) {
       return false;
+    }
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+      close(orders[0]);
+      close(orders[1]);
+      return false;
+    }
+    // Above the keeper's own numbers, so that neither is overwritten before it is moved there.
+    for (int* end : {&orders[1], &wake[0]}) {
+      const int moved = fcntl(*end, F_DUPFD_CLOEXEC, kKeeperWake + 1);
+      if (moved >= 0) close(std::exchange(*end, moved));
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], kKeeperOrders);
+    posix_spawn_file_actions_adddup2(&actions, orders[1], kKeeperOrders);
+    posix_spawn_file_actions_adddup2(&actions, wake[0], kKeeperWake);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t no_signals;
@@ -130,16 +156,20 @@ class Keeper {
     const int error = posix_spawn(&pid_, path.constData(), &actions, &attributes, argv, environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    close(ends[1]);
+    close(orders[1]);
+    close(wake[0]);
     if (error != 0) {
-      close(ends[0]);
+      close(orders[0]);
+      close(wake[1]);
       return false;
     }
-    orders_ = ends[0];
+    orders_ = orders[0];
+    wake_ = wake[1];
     return true;
   }
 
-  bool Send(KeeperOrderKind kind, pid_t pid, int descriptor) {
+  // 0 when sent, else the errno value.
+  int Send(KeeperOrderKind kind, pid_t pid, int descriptor, int flags) {
     KeeperOrder order{kind, pid};
     iovec data{&order, sizeof order};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
@@ -156,21 +186,30 @@ class Keeper {
       std::memcpy(CMSG_DATA(header), &descriptor, sizeof descriptor);
     }
     for (;;) {
-      if (sendmsg(orders_, &message, MSG_NOSIGNAL) == ssize_t(sizeof order)) return true;
-      if (errno != EINTR) return false;
+      if (sendmsg(orders_, &message, flags | MSG_NOSIGNAL) == ssize_t(sizeof order)) return 0;
+      if (errno != EINTR) return errno;
+    }
+  }
+
+  // A full wake pipe has woken the keeper already.
+  void Wake() {
+    const char byte = 0;
+    while (write(wake_, &byte, 1) < 0 && errno == EINTR) {
     }
   }
 
   // A keeper that no longer listens has ended: it is collected, and the next order starts anew.
   void Forget() {
     close(orders_);
-    orders_ = -1;
+    close(wake_);
+    orders_ = wake_ = -1;
     while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
     }
   }
 
   std::mutex mutex_;
   int orders_ = -1;
+  int wake_ = -1;
   pid_t pid_ = 0;
 };
 
@@ -253,9 +292,13 @@ int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid
 
 void LetGoOfOutput(pid_t pid, LaunchOutput& output) {
   if (output.read_end < 0) return;
+  // Once every writer has closed the pipe there is nothing left to keep up, and the keeper
+  // closes its own read end as soon as it looks.
+  pollfd writers_gone{output.read_end, 0, 0};
+  const bool written_to = poll(&writers_gone, 1, 0) == 0;
   close(output.read_end);
   output.read_end = -1;
-  if (output.kept) TheKeeper().Tell(kLetGoOfOutput, pid, -1);
+  if (output.kept && written_to) TheKeeper().Tell(kLetGoOfOutput, pid, -1);
   output.kept = false;
 }
 
