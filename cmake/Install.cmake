@@ -1,16 +1,17 @@
 # Installation and the Debian package.
 #
-# zavrik, gogo, the German readme and the German page zavrik.html share one private program
-# folder, lib/zavrik/: zavrik finds its default encoder, the readme and the page beside its real
-# executable, whatever link it was started through. bin/ holds relative links into that folder, so the tree can be moved
-# (DESTDIR, CPack's staging folder) without breaking them.
+# zavrik, gogo, zavrik's keeper of launched encoders, the German readme and the German page
+# zavrik.html share one private program folder, lib/zavrik/: zavrik finds its default encoder, its
+# keeper, the readme and the page beside its real executable, whatever link it was started through.
+# bin/ holds relative links into that folder, so the tree can be moved (DESTDIR, CPack's staging
+# folder) without breaking them.
 include(GNUInstallDirs)
 
 set(ZAVRIK_INSTALL_PROGRAM_DIR "lib/zavrik")
 set(ZAVRIK_DATA_DIR "${PROJECT_SOURCE_DIR}/data")
 set(ZAVRIK_ICON_SIZES 16 22 24 32 48 64 128 256)
 
-install(TARGETS zavrik gogo RUNTIME DESTINATION "${ZAVRIK_INSTALL_PROGRAM_DIR}")
+install(TARGETS zavrik gogo zavrik-keeper RUNTIME DESTINATION "${ZAVRIK_INSTALL_PROGRAM_DIR}")
 install(FILES "${ZAVRIK_DATA_DIR}/readme" "${ZAVRIK_DATA_DIR}/zavrik.html"
         DESTINATION "${ZAVRIK_INSTALL_PROGRAM_DIR}")
 

@@ -74,6 +74,7 @@ class RecordingPorts : public RunPorts {
     return 0;
   }
   void Kill(qint64 pid) override { effects << QStringLiteral("kill %1").arg(pid); }
+  void AfterStoppedEncodersEnd(std::function<void()> then) override { then(); }
   void ShowAlert(const Alert& alert) override {
     effects << QStringLiteral("alert ") + alert.id;
     alerts << alert;
@@ -636,6 +637,23 @@ TEST_F(RealProcessRunTest, AnEncoderThatIgnoresTheStopRequestIsKilledAfterAShort
   run.Skip();
   ASSERT_TRUE(WaitForRecords(2));
   EXPECT_FALSE(Unreaped(Records().at(0).pid));
+}
+
+// Stop and at once "Kodieren!" once ran the stopped encoder and the new one side by side.
+TEST_F(RealProcessRunTest, AStartRightAfterAStopWaitsForTheStoppedEncodersEnd) {
+  const QString lock = folder.filePath(QStringLiteral("lock"));
+  qputenv("FAKE_ENCODER_LOCK", QFile::encodeName(lock));
+  ports.files = {QStringLiteral("/m/stubborn.wav")};
+  run.Start(fake_encoder);
+  ASSERT_TRUE(WaitForRecords(1));
+  run.Stop();
+  run.Start(fake_encoder);
+  EXPECT_TRUE(run.encoding());
+  EXPECT_TRUE(WaitForRecords(2));
+  qunsetenv("FAKE_ENCODER_LOCK");
+  QFile clashes(lock);
+  ASSERT_TRUE(clashes.open(QIODevice::ReadOnly));
+  EXPECT_EQ(clashes.readAll().toStdString(), "");
 }
 
 TEST_F(RealProcessRunTest, AnEncoderThatCannotBeStartedGivesLaunchFailedAndEndsTheRun) {

@@ -420,7 +420,7 @@ TEST_F(GogoTest, AnEncoderOutlivesTheApplicationThatLaunchedIt) {
     launcher.start(QStringLiteral(ZAVRIK_TEST_PROGRAM_DIR "/launch_and_end"), {c.program, c.input});
     ASSERT_TRUE(launcher.waitForFinished(30000));
     EXPECT_EQ(launcher.exitStatus(), QProcess::CrashExit);
-    const auto pid = pid_t(launcher.readAllStandardOutput().trimmed().toInt());
+    const auto pid = pid_t(launcher.readAllStandardOutput().split(' ').value(0).toInt());
     ASSERT_GT(pid, 0);
     int status = -1;
     ASSERT_TRUE(

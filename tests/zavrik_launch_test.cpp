@@ -3,18 +3,22 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <memory>
 
 #include "encode/argument_split.h"
+#include "encode/keeper_orders.h"
 #include "support/test_support.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -54,6 +58,7 @@ bool IsCollected(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == -1 && err
 struct EndNotice {
   QString executable;
   qint64 pid;
+  int wait_status;
 };
 
 class LaunchTest : public testing::Test {
@@ -61,8 +66,8 @@ class LaunchTest : public testing::Test {
   void SetUp() override {
     ASSERT_TRUE(directory_.isValid());
     QObject::connect(&watcher_, &ProcessWatcher::ProcessEnded,
-                     [this](const QString& executable, qint64 pid) {
-                       ends_.append({executable, pid});
+                     [this](const QString& executable, qint64 pid, int wait_status) {
+                       ends_.append({executable, pid, wait_status});
                      });
   }
 
@@ -370,6 +375,122 @@ TEST_F(LaunchTest, KillingTheGroupAlsoEndsTheProgramsChild) {
   const bool child_gone = test_support::WaitUntil([&] { return ProcessIsGone(child); });
   if (!child_gone) kill(child, SIGKILL);
   EXPECT_TRUE(child_gone);
+}
+
+bool OutputArrives(int read_end) {
+  return test_support::WaitUntil([read_end] {
+    pollfd readable{read_end, POLLIN, 0};
+    return poll(&readable, 1, 0) > 0;
+  });
+}
+
+struct StopCase {
+  const char* name;
+  int linger_ms;  // how long the program stays after SIGTERM; negative: until it is killed
+  bool killed;
+};
+
+void PrintTo(const StopCase& stop_case, std::ostream* out) { *out << stop_case.name; }
+
+class StopTest : public LaunchTest, public testing::WithParamInterface<StopCase> {};
+
+// The program says when SIGTERM no longer ends it at once, so the stop always finds it lingering.
+TEST_P(StopTest, TheGroupIsKilledExactlyWhenTheProgramOutlastsTheGrace) {
+  const QString program = Program("end_as");
+  pid_t pid = -1;
+  LaunchOutput output;
+  const QStringList words = {u"linger"_s, QString::number(GetParam().linger_ms)};
+  ASSERT_EQ(ZavrikLaunch(program, words, &pid, &output), 0);
+  started_.append(pid);
+  watcher_.Watch(pid, program);
+  ASSERT_TRUE(OutputArrives(output.read_end));
+  StopProcessGroup(pid);
+  ASSERT_TRUE(WaitForEnd(pid));
+  LetGoOfOutput(pid, output);
+  const int status = ends_.last().wait_status;
+  if (GetParam().killed) {
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "wait status " << status;
+  } else {
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Grace, StopTest,
+                         testing::Values(StopCase{"EndsInsideTheGrace", kStopGraceMs * 3 / 4,
+                                                  false},
+                                         StopCase{"OutlastsTheGrace", -1, true}),
+                         [](const auto& test_case) { return std::string(test_case.param.name); });
+
+// A program lingering after SIGTERM, launched by launch_and_end, which has ended by the time the
+// test looks. Orphans come to this process, so their ends can be collected here.
+class OrphanedProgramTest : public LaunchTest {
+ protected:
+  void SetUp() override {
+    LaunchTest::SetUp();
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  }
+
+  void TearDown() override {
+    for (pid_t orphan : {program_, keeper_}) {
+      if (orphan <= 0) continue;
+      kill(orphan, SIGKILL);
+      waitpid(orphan, nullptr, 0);
+    }
+    LaunchTest::TearDown();
+  }
+
+  void LaunchAndEnd(const QStringList& options) {
+    QProcess launcher;
+    launcher.start(Program("launch_and_end"),
+                   options + QStringList{Program("end_as"), u"linger"_s, u"-1"_s});
+    ASSERT_TRUE(launcher.waitForFinished(30000));
+    const QList<QByteArray> ids = launcher.readAllStandardOutput().trimmed().split(' ');
+    program_ = pid_t(ids.value(0).toInt());
+    keeper_ = pid_t(ids.value(1).toInt());
+    ASSERT_GT(program_, 0);
+    ASSERT_GT(keeper_, 0);
+  }
+
+  // Collects `orphan` if it ends within `timeout_ms`; its wait status, or -1.
+  int WaitForOrphan(pid_t& orphan, int timeout_ms) {
+    int status = -1;
+    if (test_support::WaitUntil([&] { return waitpid(orphan, &status, WNOHANG) == orphan; },
+                                timeout_ms)) {
+      orphan = 0;
+    }
+    return status;
+  }
+
+  pid_t program_ = 0;
+  pid_t keeper_ = 0;
+};
+
+// A stopped encoder once outlived a Zavrik that quit during the grace, for good.
+TEST_F(OrphanedProgramTest, AProgramThatIgnoresTheStopEndsWithinTheGraceAfterItsLauncherQuit) {
+  LaunchAndEnd({u"--stop"_s});
+  const int status = WaitForOrphan(program_, kStopGraceMs + 500);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "wait status " << status;
+  EXPECT_NE(WaitForOrphan(keeper_, 5000), -1);
+}
+
+qint64 ResidentKilobytes(pid_t pid) {
+  for (const QByteArray& line : ReadAll(QStringLiteral("/proc/%1/status").arg(pid)).split('\n')) {
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+  }
+  return -1;
+}
+
+// The keeper was a copy of Zavrik, and a Zavrik killed during a run left its memory behind in it.
+TEST_F(OrphanedProgramTest, TheKeeperOfAKilledLauncherHoldsNoneOfItsMemoryAndEndsWithTheProgram) {
+  LaunchAndEnd({u"--hold"_s, u"256"_s});
+  const qint64 resident = ResidentKilobytes(keeper_);
+  EXPECT_TRUE(resident > 0 && resident < 32 * 1024) << resident << " kB";
+  // Named for what it is, not with the launcher's command line.
+  EXPECT_EQ(ReadAll(QStringLiteral("/proc/%1/cmdline").arg(keeper_)).toStdString(),
+            (QFile::encodeName(Program("zavrik-keeper")) + '\0').toStdString());
+  kill(program_, SIGKILL);
+  EXPECT_NE(WaitForOrphan(program_, 5000), -1);
+  EXPECT_NE(WaitForOrphan(keeper_, 5000), -1);
 }
 
 }  // namespace

@@ -57,7 +57,10 @@ void EncodingRun::Start(const QString& encoder_location) {
   StartProgress();
   ports_.ShowProgress();
   ports_.StartWatching();
-  EncodeNext();
+  // An encoder stopped a moment ago may still be cleaning up; the first file waits for its end.
+  ports_.AfterStoppedEncodersEnd([this] {
+    if (encoding_) EncodeNext();
+  });
 }
 
 void EncodingRun::EncodeNext() {

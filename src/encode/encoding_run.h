@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
 
 #include "encode/run_outcome.h"
 #include "encode/run_progress.h"
@@ -48,6 +49,9 @@ class RunPorts {
   // Returns 0 exactly when the program started, and then stores its process id in `pid`.
   virtual int Launch(const QString& executable, const QStringList& words, qint64* pid) = 0;
   virtual void Kill(qint64 pid) = 0;
+  // Runs `then` once no encoder that was asked to stop is still running, without waiting: one
+  // encoder at a time. A later request replaces one still waiting.
+  virtual void AfterStoppedEncodersEnd(std::function<void()> then) = 0;
 
   // Waits until the user has dismissed the alert.
   virtual void ShowAlert(const Alert& alert) = 0;

@@ -4,8 +4,9 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
-#include <QTimer>
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace {
 
@@ -41,8 +42,8 @@ int ProcessRunPorts::Launch(const QString& executable, const QStringList& words,
   const int status = ZavrikLaunch(executable, words, &launched, &output);
   if (status != 0) return status;
   OutputReader& reader = readers_[launched];
-  reader.descriptor = output.read_end;
-  reader.keeper = output.keeper;
+  reader.pid = launched;
+  reader.pipe = output;
   // An encoder whose end cannot be noticed would hold the run for good: it counts as not
   // started.
   if (const int error = watcher_.Watch(launched, executable)) {
@@ -59,28 +60,36 @@ int ProcessRunPorts::Launch(const QString& executable, const QStringList& words,
 }
 
 void ProcessRunPorts::Kill(qint64 pid) {
-  if (pid <= 0) return;
-  KillProcessGroup(static_cast<pid_t>(pid), SIGTERM);
-  // Only a program not yet collected is killed later: until then its id cannot name another.
+  // Only a program not yet collected: until then its id cannot name another.
   const auto found = readers_.find(pid);
-  if (found == readers_.end() || found->second.kill_timer) return;
-  auto& timer = found->second.kill_timer;
-  timer = std::make_unique<QTimer>();
-  timer->setSingleShot(true);
-  QObject::connect(timer.get(), &QTimer::timeout, &watcher_,
-                   [pid] { KillProcessGroup(static_cast<pid_t>(pid)); });
-  timer->start(kStopGraceMs);
+  if (found == readers_.end() || found->second.stopping) return;
+  found->second.stopping = true;
+  StopProcessGroup(static_cast<pid_t>(pid));
+}
+
+void ProcessRunPorts::AfterStoppedEncodersEnd(std::function<void()> then) {
+  if (AnyStopping()) {
+    after_stopped_ = std::move(then);
+  } else {
+    after_stopped_ = nullptr;
+    then();
+  }
+}
+
+bool ProcessRunPorts::AnyStopping() const {
+  return std::any_of(readers_.begin(), readers_.end(),
+                     [](const auto& each) { return each.second.stopping; });
 }
 
 void ProcessRunPorts::ReadOutput(qint64 pid) {
   const auto found = readers_.find(pid);
-  if (found == readers_.end() || found->second.descriptor < 0) return;
+  if (found == readers_.end() || found->second.pipe.read_end < 0) return;
   OutputReader& reader = found->second;
   const std::optional<double> before = reader.output.LastPercent();
   // Everything there is now, so a program that writes much never waits on a full pipe.
   char block[65536];
   for (;;) {
-    const ssize_t count = read(reader.descriptor, block, sizeof block);
+    const ssize_t count = read(reader.pipe.read_end, block, sizeof block);
     if (count > 0) {
       reader.output.Append(QByteArrayView(block, count));
       continue;
@@ -97,13 +106,9 @@ void ProcessRunPorts::ReadOutput(qint64 pid) {
 }
 
 void ProcessRunPorts::CloseOutput(OutputReader& reader) {
-  if (reader.descriptor < 0) return;
   reader.notifier.reset();
-  close(reader.descriptor);
-  reader.descriptor = -1;
   // From here on the keeper reads, for whatever the program left behind.
-  if (reader.keeper >= 0) close(reader.keeper);
-  reader.keeper = -1;
+  LetGoOfOutput(reader.pid, reader.pipe);
 }
 
 void ProcessRunPorts::Ended(const QString& executable, qint64 pid, int wait_status) {
@@ -117,4 +122,5 @@ void ProcessRunPorts::Ended(const QString& executable, qint64 pid, int wait_stat
     readers_.erase(found);
   }
   if (watching_ && end_notice_) end_notice_(executable, pid, end);
+  if (after_stopped_ && !AnyStopping()) std::exchange(after_stopped_, nullptr)();
 }

@@ -9,7 +9,6 @@
 #include "encode/zavrik_launch.h"
 
 class QSocketNotifier;
-class QTimer;
 
 // The process half of RunPorts on the real launcher: launching in a process group of its own,
 // reading what the program writes, killing that group, and handing the end of every launched
@@ -35,34 +34,36 @@ class ProcessRunPorts : public RunPorts {
   void StartWatching() override { watching_ = true; }
   void StopWatching() override { watching_ = false; }
   int Launch(const QString& executable, const QStringList& words, qint64* pid) override;
-  // Asks the program's process group to stop (SIGTERM), so that it can remove what it has begun,
-  // and ends it (SIGKILL) when the program has not ended after kStopGraceMs. Never waits.
+  // Asks the program's process group to stop (SIGTERM), so that it can remove what it has begun;
+  // the keeper ends it (SIGKILL) when the program has not ended after the grace. Never waits.
   void Kill(qint64 pid) override;
-
-  static constexpr int kStopGraceMs = 2000;
+  // Runs `then` once no program asked to stop is still running: at once, or at the end of the
+  // last one. Only the latest request is kept.
+  void AfterStoppedEncodersEnd(std::function<void()> then) override;
 
   bool watching() const { return watching_; }
 
  private:
-  // A launched program until its end: the read end of its output pipe, read whenever it holds
-  // something, the keeper that reads on once it is closed, and the kill that follows a request
-  // to stop.
+  // A launched program until its end: its output pipe, read whenever it holds something, and
+  // whether it has been asked to stop.
   struct OutputReader {
-    int descriptor = -1;
-    int keeper = -1;
+    pid_t pid = 0;
+    LaunchOutput pipe;
     std::unique_ptr<QSocketNotifier> notifier;
     EncoderOutput output;
-    std::unique_ptr<QTimer> kill_timer;
+    bool stopping = false;
   };
 
   void Ended(const QString& executable, qint64 pid, int wait_status);
   void ReadOutput(qint64 pid);
   void CloseOutput(OutputReader& reader);
+  bool AnyStopping() const;
 
   // Keeps watching (and reaping) every launched process, also while the run does not listen.
   ProcessWatcher watcher_;
   std::map<qint64, OutputReader> readers_;
   EndNotice end_notice_;
   ProgressNotice progress_notice_;
+  std::function<void()> after_stopped_;
   bool watching_ = false;
 };

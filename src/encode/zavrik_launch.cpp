@@ -5,7 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,9 +15,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
+#include "encode/keeper_orders.h"
 #include "platform/paths.h"
 
 extern char** environ;
@@ -74,79 +76,146 @@ bool HoldsNul(const QByteArray& word) { return word.contains('\0'); }
 
 int PidfdOpen(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
 
-// Closes every descriptor from `first` to `last`; nothing when the range is empty.
-void CloseRange(int first, int last) {
-  if (first > last) return;
-  if (close_range(unsigned(first), unsigned(last), 0) == 0) return;
-  for (int descriptor = first; descriptor <= std::min(last, 65535); ++descriptor) close(descriptor);
+// The keeper's path: beside the running program, as zavrik and gogo stand side by side.
+QByteArray KeeperPath() {
+  char self[PATH_MAX];
+  const ssize_t size = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (size <= 0) return {};
+  QByteArray path(self, size);
+  return path.left(path.lastIndexOf('/') + 1) + "zavrik-keeper";
 }
 
-// The keeper's whole life. It runs in a child forked from this multi-threaded application, so
-// it makes only async-signal-safe calls, and it holds nothing of the application but the two
-// descriptors: an inherited read end of another pipe would keep that pipe's writer from ever
-// learning that its reader has gone.
-[[noreturn]] void KeepReading(int output, int keeper) {
-  // Out of the application's session and group: what ends the application (a closed terminal,
-  // Ctrl+C) leaves the keeper alone, and a stop sent to the program's group does too.
-  setsid();
-  // A name of its own, so that a process list after Zavrik's end does not show Zavrik.
-  prctl(PR_SET_NAME, "zavrik-keeper");
-  struct sigaction defaults {};
-  defaults.sa_handler = SIG_DFL;
-  for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
-    sigaction(signal_number, &defaults, nullptr);
-  }
-  sigset_t none;
-  sigemptyset(&none);
-  sigprocmask(SIG_SETMASK, &none, nullptr);
-  CloseRange(0, std::min(output, keeper) - 1);
-  CloseRange(std::min(output, keeper) + 1, std::max(output, keeper) - 1);
-  CloseRange(std::max(output, keeper) + 1, INT_MAX);
-
-  // Waits until the application lets go of `keeper`; an empty event set on the output still
-  // tells when every writer has closed it, and then there is nothing to keep up.
-  pollfd waits[2] = {{keeper, POLLIN, 0}, {output, 0, 0}};
-  for (;;) {
-    if (poll(waits, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      _exit(1);
+// This Zavrik's one keeper, started on first use and again should it have gone. It may be told
+// from any thread.
+//
+// Orders wait in the socket until the keeper reads them, and their descriptors with them, also
+// after this process has ended. So an order to keep a pipe does not wake the keeper: a launch
+// costs no switch to another process. The keeper is woken (a byte in its wake pipe) for orders
+// that cannot wait, when the socket is full, and by this process's end.
+class Keeper {
+ public:
+  // Sends the order, with `descriptor` unless it is -1; returns whether the keeper has it.
+  bool Tell(KeeperOrderKind kind, pid_t pid, int descriptor) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (orders_ < 0 && !Start()) return false;
+      int error = Send(kind, pid, descriptor, MSG_DONTWAIT);
+      if (error == EAGAIN || error == ETOOMANYREFS) {
+        Wake();
+        error = Send(kind, pid, descriptor, 0);
+      }
+      if (error == 0) {
+        if (kind != kKeepOutput) Wake();
+        return true;
+      }
+      if (error != EPIPE && error != ECONNRESET) return false;
+      Forget();
     }
-    if (waits[0].revents != 0) break;
-    if (waits[1].revents != 0) _exit(0);
+    return false;
   }
-  // The read end shares the application's non-blocking flag.
-  char block[4096];
-  pollfd readable{output, POLLIN, 0};
-  for (;;) {
-    const ssize_t count = read(output, block, sizeof block);
-    if (count > 0) continue;
-    if (count == 0) _exit(0);
-    if (errno == EAGAIN) {
-      poll(&readable, 1, -1);
-    } else if (errno != EINTR) {
-      _exit(1);
+
+ private:
+  // Started afresh rather than forked, so it costs the same whatever this process holds, and
+  // holds none of it. A session of its own keeps it out of what ends this one (a closed
+  // terminal, Ctrl+C); it reads from /dev/null and writes into it.
+  bool Start() {
+    const QByteArray path = KeeperPath();
+    int orders[2];
+    int wake[2];
+    if (path.isEmpty() || socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, orders) != 0) {
+      return false;
+    }
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+      close(orders[0]);
+      close(orders[1]);
+      return false;
+    }
+    // Above the keeper's own numbers, so that neither is overwritten before it is moved there.
+    for (int* end : {&orders[1], &wake[0]}) {
+      const int moved = fcntl(*end, F_DUPFD_CLOEXEC, kKeeperWake + 1);
+      if (moved >= 0) close(std::exchange(*end, moved));
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, orders[1], kKeeperOrders);
+    posix_spawn_file_actions_adddup2(&actions, wake[0], kKeeperWake);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t no_signals;
+    sigemptyset(&no_signals);
+    sigset_t all_signals;
+    sigfillset(&all_signals);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setsigmask(&attributes, &no_signals);
+    posix_spawnattr_setsigdefault(&attributes, &all_signals);
+    char* argv[] = {const_cast<char*>(path.constData()), nullptr};
+    const int error = posix_spawn(&pid_, path.constData(), &actions, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    close(orders[1]);
+    close(wake[0]);
+    if (error != 0) {
+      close(orders[0]);
+      close(wake[1]);
+      return false;
+    }
+    orders_ = orders[0];
+    wake_ = wake[1];
+    return true;
+  }
+
+  // 0 when sent, else the errno value.
+  int Send(KeeperOrderKind kind, pid_t pid, int descriptor, int flags) {
+    KeeperOrder order{kind, pid};
+    iovec data{&order, sizeof order};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    if (descriptor >= 0) {
+      message.msg_control = control;
+      message.msg_controllen = sizeof control;
+      cmsghdr* header = CMSG_FIRSTHDR(&message);
+      header->cmsg_level = SOL_SOCKET;
+      header->cmsg_type = SCM_RIGHTS;
+      header->cmsg_len = CMSG_LEN(sizeof(int));
+      std::memcpy(CMSG_DATA(header), &descriptor, sizeof descriptor);
+    }
+    for (;;) {
+      if (sendmsg(orders_, &message, flags | MSG_NOSIGNAL) == ssize_t(sizeof order)) return 0;
+      if (errno != EINTR) return errno;
     }
   }
-}
 
-// Starts the keeper of `output` as an orphan, so nobody has to collect it; returns the write end
-// of its pipe, or -1 when it cannot start (the program then runs without one).
-int StartKeeper(int output) {
-  int ends[2];
-  if (pipe2(ends, O_CLOEXEC) != 0) return -1;
-  const pid_t child = fork();
-  if (child == 0) {
-    if (fork() == 0) KeepReading(output, ends[0]);
-    _exit(0);
+  // A full wake pipe has woken the keeper already.
+  void Wake() {
+    const char byte = 0;
+    while (write(wake_, &byte, 1) < 0 && errno == EINTR) {
+    }
   }
-  close(ends[0]);
-  if (child < 0) {
-    close(ends[1]);
-    return -1;
+
+  // A keeper that no longer listens has ended: it is collected, and the next order starts anew.
+  void Forget() {
+    close(orders_);
+    close(wake_);
+    orders_ = wake_ = -1;
+    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
   }
-  while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-  }
-  return ends[1];
+
+  std::mutex mutex_;
+  int orders_ = -1;
+  int wake_ = -1;
+  pid_t pid_ = 0;
+};
+
+Keeper& TheKeeper() {
+  static Keeper keeper;
+  return keeper;
 }
 
 // This process's environment with the mark of a launched encoder; `mark` must outlive it.
@@ -216,9 +285,33 @@ int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid
   if (pid != nullptr) *pid = started;
   if (output != nullptr) {
     output->read_end = pipe.TakeReadEnd();
-    output->keeper = StartKeeper(output->read_end);
+    output->kept = TheKeeper().Tell(kKeepOutput, started, output->read_end);
   }
   return 0;
+}
+
+void LetGoOfOutput(pid_t pid, LaunchOutput& output) {
+  if (output.read_end < 0) return;
+  // Once every writer has closed the pipe there is nothing left to keep up, and the keeper
+  // closes its own read end as soon as it looks.
+  pollfd writers_gone{output.read_end, 0, 0};
+  const bool written_to = poll(&writers_gone, 1, 0) == 0;
+  close(output.read_end);
+  output.read_end = -1;
+  if (output.kept && written_to) TheKeeper().Tell(kLetGoOfOutput, pid, -1);
+  output.kept = false;
+}
+
+void StopProcessGroup(pid_t pid) {
+  if (pid <= 1) return;
+  // Opened first: however long the keeper waits, the pidfd names this very process.
+  const int process = PidfdOpen(pid);
+  if (process < 0 && errno == ESRCH) return;  // collected already: its id may name another
+  kill(-pid, SIGTERM);
+  const bool told = process >= 0 && TheKeeper().Tell(kEndAfterGrace, pid, process);
+  if (process >= 0) close(process);
+  // Without the keeper nothing would end it after the grace; ended now, it ends all the same.
+  if (!told) kill(-pid, SIGKILL);
 }
 
 void KillProcessGroup(pid_t pid, int signal_number) {

@@ -11,14 +11,14 @@
 #include <vector>
 
 // What a launched program writes (stdout and stderr in one pipe): the non-blocking read end,
-// and `keeper`, whose closing hands the reading over to a small process of its own. The keeper
-// reads and drops whatever the program and what it started still write, until they all have
-// closed the pipe, so the program never dies of a pipe without a reader (SIGPIPE) nor waits on a
-// full one: not when the caller has read enough, and not when the caller ends, however it ends.
-// Close both; -1 where there is none.
+// and whether the keeper (zavrik-keeper, a small program of its own) holds the pipe too. The
+// keeper reads nothing while the caller reads; once LetGoOfOutput, it reads and drops whatever
+// the program and what it started still write, until they all have closed the pipe, and so it
+// does when the caller ends, however it ends. So the program never dies of a pipe without a
+// reader (SIGPIPE) nor waits on a full one.
 struct LaunchOutput {
   int read_end = -1;
-  int keeper = -1;
+  bool kept = false;
 };
 
 // Set in the environment of every program launched here: a Zavrik that finds it was started as
@@ -33,6 +33,15 @@ inline constexpr char kStartedAsEncoder[] = "ZAVRIK_STARTED_AS_ENCODER";
 // this process's environment with kStartedAsEncoder added.
 int ZavrikLaunch(const QString& executable, const QStringList& words, pid_t* pid,
                  LaunchOutput* output = nullptr);
+
+// Closes the read end and has the keeper read on for `pid`, the program it came from.
+void LetGoOfOutput(pid_t pid, LaunchOutput& output);
+
+// Asks the process group that a launched program leads to stop (SIGTERM), so that it can remove
+// what it has begun, and has the keeper kill the group (SIGKILL) unless the program has ended
+// after kStopGraceMs, even when this process has ended by then. Never waits. Only for a program
+// not yet collected, whose id cannot name another process.
+void StopProcessGroup(pid_t pid);
 
 // Sends `signal_number` to the whole process group that a launched program leads; ends it
 // outright unless told otherwise. Failures are ignored.

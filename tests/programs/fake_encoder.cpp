@@ -1,7 +1,9 @@
 // Stands in for the encoder in tests. Appends one record per run to the file that
 // FAKE_ENCODER_LOG names: its process id, its argument count and its arguments, each ended by
 // a NUL byte. With FAKE_ENCODER_MODE=wait it then stays until it receives SIGTERM; otherwise
-// it ends at once. An input named after one of the endings below ends that way instead:
+// it ends at once. With FAKE_ENCODER_LOCK it holds a lock on that file for its life, and when
+// another process holds it already, it appends "zwei Kodierer zugleich" to the file first. An
+// input named after one of the endings below ends that way instead:
 //   percent.wav  prints 25, 50 and 75 percent as a terminal encoder would, then succeeds
 //   fail.wav     prints a message and exits with 3
 //   silent.wav   exits with 3 and prints nothing
@@ -11,6 +13,7 @@
 //   stubborn.wav ignores SIGTERM and waits for good
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -38,6 +41,15 @@ bool AppendRecord(const char* log_path, const std::string& record) {
   const bool written = write(fd, record.data(), record.size()) == ssize_t(record.size());
   close(fd);
   return written;
+}
+
+// Takes the lock for the life of this process; tells in the lock file when another has it.
+void HoldLock(const char* lock_path) {
+  const int fd = open(lock_path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const char clash[] = "zwei Kodierer zugleich\n";
+    if (write(fd, clash, sizeof clash - 1) < 0) return;
+  }
 }
 
 void Print(const std::string& text) {
@@ -104,6 +116,7 @@ int main(int argc, char** argv) {
   sigaddset(&term, SIGTERM);
   if (wait_for_term) sigprocmask(SIG_BLOCK, &term, nullptr);
 
+  if (const char* lock_path = std::getenv("FAKE_ENCODER_LOCK")) HoldLock(lock_path);
   if (log_path == nullptr || !AppendRecord(log_path, Record(argc, argv))) return 2;
   if (argc > 1) {
     if (const int code = EndAsNamed(argv[argc - 1]); code >= 0) return code;
