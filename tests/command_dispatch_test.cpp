@@ -190,7 +190,13 @@ TEST_F(CommandDispatchTest, HandedFilesAreAddedUntilTheFirstListFileWhichIsOpene
       {"link to a list", {list_link}, false, list_entries},
       {"untyped records", {untyped}, false, {untyped}},
       {"folder", {Path(QStringLiteral("folder"))}, false, {Path(QStringLiteral("folder"))}},
-      {"unresolvable", {missing, wave}, false, {wave}},
+      // As a dropped name that leads to no file.
+      {"unresolvable",
+       {missing, wave},
+       false,
+       {wave},
+       QStringLiteral("Diese Datei wurde nicht in die Liste aufgenommen:\n") + missing +
+           QStringLiteral(" – diese Datei gibt es nicht.")},
       {"a name with a line break",
        {wave, broken, later_wave},
        false,
