@@ -250,7 +250,7 @@ TEST_F(CommandDispatchTest, FilesHandedAndARunStartedWhileAListIsReadComeAfterTh
   EXPECT_TRUE(Progress()->isVisible());
   EXPECT_EQ(Entries(), entries + QStringList{wave});
   window->MessageReceived(Message(command::kStop));
-  EXPECT_EQ(Entries(), entries + QStringList{wave, later_wave});
+  EXPECT_EQ(Entries(), entries + QStringList({wave, later_wave}));
   qunsetenv("FAKE_ENCODER_MODE");
   qunsetenv("FAKE_ENCODER_LOG");
 }
