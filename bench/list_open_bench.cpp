@@ -2,8 +2,11 @@
 // loop went without answering (a 1 ms timer's largest gap), the time until the list is filled,
 // and the peak memory. Then a sparse file far beyond any list, which must be refused at once.
 // With "short", the list holds the shortest records there are, far more of them than any list
-// holds: it must be refused with its memory bounded.
+// holds: it must be refused with its memory bounded. With "encode", a list of 8 000 000 entries
+// in the main window: the time from "Kodieren!" until the progress window shows, the loop's
+// longest gap meanwhile and for a second after, and the memory before and after "Neu".
 //   list_open_bench [MEGABYTES] [short]   (default 250; run with QT_QPA_PLATFORM=offscreen)
+//   list_open_bench encode
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -16,9 +19,15 @@
 #include <string>
 #include <utility>
 
+#include "app/options_view.h"
+#include "app/settings.h"
+#include "encode/progress_window.h"
+#include "encode/run_commands.h"
+#include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files/list_file.h"
 #include "platform/alert.h"
+#include "window/main_window.h"
 
 namespace {
 
@@ -56,6 +65,116 @@ int WriteList(const QString& path, int megabytes, bool short_records) {
   return records;
 }
 
+// An application object that lets everything pass.
+class IgnoringApplication : public ApplicationPort, public MimeTypeActions {
+ public:
+  void MessageReceived(const Message&) override {}
+  QString ExecutablePath() const override { return {}; }
+  void WriteOptions() override {}
+  void Quit() override {}
+  void RegisterMIMEType(bool) override {}
+  void UnregisterMIMEType() override {}
+};
+
+long ResidentMegabytes() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+  }
+  return -1;
+}
+
+// The longest time the event loop goes without answering, as a 1 ms timer's largest gap.
+class GapWatch {
+ public:
+  GapWatch() {
+    ticks_.setInterval(1);
+    QObject::connect(&ticks_, &QTimer::timeout, [this] {
+      const qint64 now = clock_.nsecsElapsed();
+      longest_ = std::max(longest_, now - last_);
+      last_ = now;
+    });
+    clock_.start();
+    ticks_.start();
+  }
+  void Restart() {
+    last_ = clock_.nsecsElapsed();
+    longest_ = 0;
+  }
+  double LongestMs() const { return double(longest_) / 1e6; }
+  double NowMs() const { return double(clock_.nsecsElapsed()) / 1e6; }
+
+ private:
+  QElapsedTimer clock_;
+  QTimer ticks_;
+  qint64 last_ = 0;
+  qint64 longest_ = 0;
+};
+
+void RunEventsFor(QApplication& app, double ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (double(clock.nsecsElapsed()) / 1e6 < ms) app.processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// "Kodieren!" on a list of 8 000 000 entries in the main window.
+int BenchEncode(QApplication& app, const QString& list_path) {
+  constexpr int kEntries = 8'000'000;
+  {
+    QFile file(list_path);
+    if (!file.open(QIODevice::WriteOnly)) return 1;
+    std::string block = std::string(kListFileHeader) + "\n";
+    for (int i = 0; i < kEntries; ++i) {
+      block += "0;/m/" + std::to_string(i) + "\n";
+      if (block.size() > (1 << 20)) {
+        file.write(block.data(), qint64(block.size()));
+        block.clear();
+      }
+    }
+    file.write(block.data(), qint64(block.size()));
+  }
+  IgnoringApplication application;
+  CountingAlerts alerts;
+  Settings settings;
+  // Launches end unnoticed here, so the run stays at its first file.
+  settings.encoder_location = QStringLiteral("/bin/true");
+  const long before = ResidentMegabytes();
+  MainWindow window(QString(), settings, application, alerts,
+                    *new OptionsView(settings, application, &application));
+  window.show();
+  FilesList* list = window.findChild<FilesList*>();
+  auto* progress = window.findChild<ProgressWindow*>();
+  GapWatch gaps;
+  RunEventsFor(app, 1000);
+  const double idle_gap = gaps.LongestMs();
+  list->Open(list_path);
+  while (list->CountItems() < kEntries) app.processEvents(QEventLoop::WaitForMoreEvents);
+  RunEventsFor(app, 1000);
+  const long filled = ResidentMegabytes();
+  gaps.Restart();
+  const double pressed = gaps.NowMs();
+  window.MessageReceived(Message(command::kEncode));
+  while (!progress->isVisible()) app.processEvents(QEventLoop::WaitForMoreEvents);
+  const double shown = gaps.NowMs() - pressed;
+  RunEventsFor(app, 1000);
+  std::printf(
+      "\"Kodieren!\" on %d entries: progress window after %.1f ms, longest unanswered %.1f ms "
+      "(up to a second after); the idle loop's longest gap %.1f ms\n",
+      kEntries, shown, gaps.LongestMs(), idle_gap);
+  const double stop_pressed = gaps.NowMs();
+  window.MessageReceived(Message(command::kStop));
+  const double stopped = gaps.NowMs() - stop_pressed;
+  gaps.Restart();
+  window.MessageReceived(Message(command::kNewList));
+  RunEventsFor(app, 2000);
+  std::printf(
+      "\"Kodieren abbrechen\": %.0f ms; memory %ld MB before the list, %ld MB with it, %ld MB "
+      "two seconds after \"Neu\", which left the window unanswered %.1f ms at most\n",
+      stopped, before, filled, ResidentMegabytes(), gaps.LongestMs());
+  return 0;
+}
+
 long PeakMegabytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -71,6 +190,7 @@ int main(int argc, char** argv) {
   QTemporaryDir folder;
   if (!folder.isValid()) return 1;
   const QString list_path = folder.filePath(QStringLiteral("lang.zvk"));
+  if (argc > 1 && std::string(argv[1]) == "encode") return BenchEncode(app, list_path);
   const bool short_records = argc > 2 && std::string(argv[2]) == "short";
   const int records = WriteList(list_path, megabytes, short_records);
   const long before = PeakMegabytes();

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QLineEdit>
+#include <QSemaphore>
 #include <QSignalBlocker>
 #include <QUrl>
 #include <functional>
@@ -194,7 +195,13 @@ TEST_F(CommandDispatchTest, HandedFilesAreAddedUntilTheFirstListFileWhichIsOpene
       {"link to a list", {list_link}, false, list_entries},
       {"untyped records", {untyped}, false, {untyped}},
       {"folder", {Path(QStringLiteral("folder"))}, false, {Path(QStringLiteral("folder"))}},
-      {"unresolvable", {missing, wave}, false, {wave}},
+      // As a dropped name that leads to no file.
+      {"unresolvable",
+       {missing, wave},
+       false,
+       {wave},
+       QStringLiteral("Diese Datei wurde nicht in die Liste aufgenommen:\n") + missing +
+           QStringLiteral(" – diese Datei gibt es nicht.")},
       {"a name with a line break",
        {wave, broken, later_wave},
        false,
@@ -217,6 +224,39 @@ TEST_F(CommandDispatchTest, HandedFilesAreAddedUntilTheFirstListFileWhichIsOpene
       EXPECT_EQ(alerts.shown.at(0).text, test.alert_text);
     }
   }
+}
+
+// A long list is held once read, until the test lets the window take it.
+TEST_F(CommandDispatchTest, FilesHandedAndARunStartedWhileAListIsReadComeAfterTheWholeList) {
+  QSemaphore held;
+  List()->SetReadGate([&held] { held.acquire(); });
+  QByteArray records = QByteArray(kListFileHeader) + "\n";
+  QStringList entries;
+  for (int i = 0; i < 20000; ++i) {
+    entries.append(QStringLiteral("/lang/%1.wav").arg(i));
+    records += "0;" + entries.back().toUtf8() + "\n";
+  }
+  const QString list = WriteFile(QStringLiteral("lang.zvk"), records);
+  const QString wave = WriteFile(QStringLiteral("a.wav"));
+  const QString later_wave = WriteFile(QStringLiteral("b.wav"));
+  qputenv("FAKE_ENCODER_MODE", "wait");
+  qputenv("FAKE_ENCODER_LOG", QFile::encodeName(Path(QStringLiteral("encoder.log"))));
+  settings.encoder_location = QStringLiteral(ZAVRIK_TEST_PROGRAM_DIR "/fake_encoder");
+  window->RefsReceived(WithRefs(command::kRefsReceived, {list}));
+  window->RefsReceived(WithRefs(command::kRefsReceived, {wave}));
+  window->MessageReceived(Message(command::kEncode));
+  // Handed after "Kodieren!": these wait for the run, as with a list read at once.
+  window->RefsReceived(WithRefs(command::kRefsReceived, {later_wave}));
+  EXPECT_TRUE(Entries().isEmpty());
+  EXPECT_FALSE(Progress()->isVisible());
+  held.release(10);
+  ASSERT_TRUE(test_support::WaitUntil([&] { return window->run().encoding(); }));
+  EXPECT_TRUE(Progress()->isVisible());
+  EXPECT_EQ(Entries(), entries + QStringList{wave});
+  window->MessageReceived(Message(command::kStop));
+  EXPECT_EQ(Entries(), entries + QStringList({wave, later_wave}));
+  qunsetenv("FAKE_ENCODER_MODE");
+  qunsetenv("FAKE_ENCODER_LOG");
 }
 
 TEST_F(CommandDispatchTest, AMissingReadmeIsNotHandedToAViewer) {

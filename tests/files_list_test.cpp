@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QDateTime>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -278,7 +283,38 @@ TEST_F(FilesListTest, OpeningAFileThatCannotBeReadChangesNothing) {
   }
 }
 
-TEST_F(FilesListTest, AListOfMoreEntriesThanAnyRealListIsRefusedAndTheListIsAsBefore) {
+// Every list file read on the list's own thread is held, once read, until the test releases it.
+class HeldReadingTest : public FilesListTest {
+ protected:
+  void SetUp() override {
+    FilesListTest::SetUp();
+    list_->SetReadGate([this] { held_.acquire(); });
+  }
+  // Before the list joins its reading thread.
+  void TearDown() override { held_.release(kEnough); }
+
+  // A list of `count` short records, long enough to be read on the list's own thread.
+  QString LongList(const QString& name, int count, QStringList* entries = nullptr) {
+    QByteArray file = "# h\n";
+    for (int i = 0; i < count; ++i) {
+      const QString entry = QStringLiteral("/%1/%2").arg(name).arg(i);
+      file += "0;" + entry.toUtf8() + "\n";
+      if (entries) entries->append(entry);
+    }
+    return WriteFile(name + ".zvk", file);
+  }
+
+  void ReleaseAndWait() {
+    held_.release(kEnough);
+    ASSERT_TRUE(test_support::WaitUntil([&] { return !list_->ChangesPending(); }));
+  }
+
+  static constexpr int kEnough = 1000;
+  static constexpr int kLongListEntries = 20000;
+  QSemaphore held_;
+};
+
+TEST_F(HeldReadingTest, AListOfMoreEntriesThanAnyRealListIsRefusedAndChangesNothing) {
   // Short records: the file stays far below the size limit.
   QFile many(folder_.filePath("viele.zvk"));
   ASSERT_TRUE(many.open(QIODevice::WriteOnly));
@@ -288,13 +324,165 @@ TEST_F(FilesListTest, AListOfMoreEntriesThanAnyRealListIsRefusedAndTheListIsAsBe
     settings_.dont_clear_on_open = dont_clear_on_open;
     Fill(2);
     alerts_.shown.clear();
+    QSignalSpy tab_requests(list_.get(), &FilesList::ListFileRead);
     list_->Open(many.fileName());
-    list_->FinishReading();
-    EXPECT_EQ(alerts_.Ids(), QStringList({"OpenOpenError"}));
-    EXPECT_EQ(Entries(*list_), QStringList({"/music/0.wav", "/music/1.wav"}));
+    list_->AddFile("/added.wav");
+    ReleaseAndWait();
+    ASSERT_EQ(alerts_.Ids(), QStringList({"OpenOpenError"}));
+    EXPECT_TRUE(alerts_.shown[0].text.contains("zu lang")) << alerts_.shown[0].text.toStdString();
+    EXPECT_EQ(Entries(*list_), QStringList({"/music/0.wav", "/music/1.wav", "/added.wav"}));
+    EXPECT_EQ(tab_requests.count(), 0);
     EXPECT_TRUE(encode_.isEnabled());
     list_->Clear();
   }
+}
+
+struct HeldCommandCase {
+  const char* name;
+  bool dont_clear_on_open;
+  // Given while the list "/lang/…" is being read; `second` is a list of "/zwei/0" and "/zwei/1".
+  std::function<void(FilesList&, const QString& second)> command;
+  // Before: "/alt/0", "/alt/1", of which "/alt/1" is selected; `read` are the long list's entries.
+  std::function<QStringList(const QStringList& read)> expected;
+};
+
+class HeldCommandTest : public HeldReadingTest,
+                        public testing::WithParamInterface<HeldCommandCase> {};
+
+TEST_P(HeldCommandTest, TakesEffectAfterTheWholeListAsIfItHadBeenReadAtOnce) {
+  const HeldCommandCase& c = GetParam();
+  settings_.dont_clear_on_open = c.dont_clear_on_open;
+  list_->AddItems({"/alt/0", "/alt/1"});
+  Select({1});
+  QStringList read;
+  const QString long_list = LongList("lang", kLongListEntries, &read);
+  const QString second = WriteFile("zwei.zvk", "0;/zwei/0\n0;/zwei/1\n");
+  QSignalSpy tab_requests(list_.get(), &FilesList::ListFileRead);
+  list_->Open(long_list);
+  c.command(*list_, second);
+  // Held after reading the whole file: nothing has changed yet, and the window says it is busy.
+  EXPECT_EQ(Entries(*list_), QStringList({"/alt/0", "/alt/1"}));
+  EXPECT_EQ(ButtonStates(), (Buttons{true, true, false}));
+  EXPECT_EQ(tab_requests.count(), 0);
+  ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BusyCursor);
+  ReleaseAndWait();
+  EXPECT_EQ(Entries(*list_), c.expected(read));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_GE(tab_requests.count(), 1);
+  EXPECT_TRUE(alerts_.Ids().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, HeldCommandTest,
+    testing::Values(
+        HeldCommandCase{"NewList", false,
+                        [](FilesList& list, const QString&) {
+                          list.MessageReceived(Message(command::kNewList));
+                        },
+                        [](const QStringList&) { return QStringList(); }},
+        HeldCommandCase{"AddedFileComesAfterTheList", false,
+                        [](FilesList& list, const QString&) { list.AddFile("/a.wav"); },
+                        [](const QStringList& read) { return read + QStringList{"/a.wav"}; }},
+        HeldCommandCase{
+            "SecondListKeepingBoth", true,
+            [](FilesList& list, const QString& second) { list.Open(second); },
+            [](const QStringList& read) {
+              return QStringList{"/alt/0", "/alt/1"} + read + QStringList{"/zwei/0", "/zwei/1"};
+            }},
+        HeldCommandCase{"SecondListReplacing", false,
+                        [](FilesList& list, const QString& second) { list.Open(second); },
+                        [](const QStringList&) {
+                          return QStringList{"/zwei/0", "/zwei/1"};
+                        }},
+        HeldCommandCase{"RemovalOfTheSelectedKeptEntry", true,
+                        [](FilesList& list, const QString&) { list.RemoveFiles(); },
+                        [](const QStringList& read) { return QStringList{"/alt/0"} + read; }},
+        HeldCommandCase{"MoveOfTheSelectedKeptEntry", true,
+                        [](FilesList& list, const QString&) { list.MoveUp(); },
+                        [](const QStringList& read) {
+                          return QStringList{"/alt/1", "/alt/0"} + read;
+                        }}),
+    [](const testing::TestParamInfo<HeldCommandCase>& case_info) { return case_info.param.name; });
+
+// Any sequence of commands given while lists are read leaves the list as the same commands given
+// one by one, each after the reading before it has ended.
+TEST_F(HeldReadingTest, AnyCommandsGivenWhileReadingEndAsIfEachListWereReadAtOnce) {
+  const QString long_list = LongList("lang", kLongListEntries);
+  const QString short_list = WriteFile("kurz.zvk", "0;/kurz/0\n0;/kurz/1\n0;/kurz/2\n");
+  const QString saved = folder_.filePath("gespeichert.zvk");
+  FilesList at_once(&application_, &alerts_, &settings_);
+  QPushButton encode_at_once;
+  at_once.SetButtons(nullptr, &encode_at_once, nullptr, nullptr);
+  const auto seed = quint32(QDateTime::currentMSecsSinceEpoch());
+  QRandomGenerator random(seed);
+  for (int round = 0; round < 12; ++round) {
+    settings_.dont_clear_on_open = random.bounded(2) == 1;
+    QList<std::function<void(FilesList&)>> commands;
+    QStringList names;
+    for (int i = 0; i < 8; ++i) {
+      const QString file = QStringLiteral("/r%1/%2.wav").arg(round).arg(i);
+      switch (random.bounded(8)) {
+        case 0:
+          commands.append([](FilesList& l) { l.MessageReceived(Message(command::kNewList)); });
+          names << "NWLS";
+          break;
+        case 1:
+          commands.append([file](FilesList& l) { l.AddFile(file); });
+          names << "add";
+          break;
+        case 2:
+          commands.append([](FilesList& l) { l.RemoveFiles(); });
+          names << "remove";
+          break;
+        case 3:
+          commands.append([](FilesList& l) { l.MoveUp(); });
+          names << "up";
+          break;
+        case 4:
+          commands.append([](FilesList& l) { l.MoveDown(); });
+          names << "down";
+          break;
+        case 5:
+          commands.append([&](FilesList& l) { l.Open(short_list); });
+          names << "open short";
+          break;
+        case 6:
+          commands.append([&](FilesList& l) { l.Open(long_list); });
+          names << "open long";
+          break;
+        default:
+          commands.append([&](FilesList& l) {
+            l.Save(saved);
+            l.Open(saved);
+          });
+          names << "save, open";
+          break;
+      }
+    }
+    const int selected = random.bounded(3);
+    for (FilesList* list : {list_.get(), &at_once}) {
+      list->Clear();
+      list->AddItems({"/a.wav", "/b.wav", "/c.wav"});
+      list->selectionModel()->select(list->model()->index(selected, 0),
+                                     QItemSelectionModel::ClearAndSelect);
+    }
+    list_->Open(long_list);
+    for (const auto& command : commands) command(*list_);
+    ReleaseAndWait();
+    const QStringList held = Entries(*list_);
+    const bool encode_held = encode_.isEnabled();
+    at_once.Open(long_list);
+    for (const auto& command : commands) {
+      ASSERT_TRUE(test_support::WaitUntil([&] { return !at_once.ChangesPending(); }));
+      command(at_once);
+    }
+    ASSERT_TRUE(test_support::WaitUntil([&] { return !at_once.ChangesPending(); }));
+    ASSERT_EQ(held, Entries(at_once))
+        << "seed " << seed << ", round " << round << ": " << names.join(", ").toStdString();
+    ASSERT_EQ(encode_held, encode_at_once.isEnabled()) << "seed " << seed << ", round " << round;
+  }
+  EXPECT_TRUE(alerts_.Ids().isEmpty());
 }
 
 struct OpenCase {

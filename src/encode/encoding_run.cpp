@@ -91,12 +91,20 @@ void EncodingRun::EncodeNext() {
   ++file_index_;
 }
 
-void EncodingRun::StartProgress() {
+void RunPorts::WeighFiles(std::function<void(qint64 total_bytes)> weighed) {
   qint64 total = 0;
-  for (int index = 0; index < ports_.FileCount(); ++index) {
-    total += ports_.FileSize(ports_.FileAt(index));
-  }
-  progress_.Start(total, ports_.NowMs());
+  for (int index = 0; index < FileCount(); ++index) total += FileSize(FileAt(index));
+  weighed(total);
+}
+
+void EncodingRun::StartProgress() {
+  progress_.Start(0, ports_.NowMs());
+  // Until the list is weighed the whole run's bar stays at its start.
+  ports_.WeighFiles([this, run = ++run_number_](qint64 total_bytes) {
+    if (run != run_number_ || !encoding_) return;
+    progress_.SetTotal(total_bytes);
+    if (encoder_pid_ > 0) ShowRunProgress();
+  });
 }
 
 void EncodingRun::ShowRunProgress() {

@@ -58,6 +58,9 @@ class RunPorts {
 
   // The size of a file on disk, which weighs it in the run's progress.
   virtual qint64 FileSize(const QString& path) const = 0;
+  // Hands the sum of the sizes of the list's files to `weighed`, on the run's thread. Here at
+  // once; ports to a long list weigh it while the run goes on.
+  virtual void WeighFiles(std::function<void(qint64 total_bytes)> weighed);
   // Milliseconds on a clock that only moves forward.
   virtual qint64 NowMs() const = 0;
   // Marks the failed files in the list, and forgets earlier marks.
@@ -121,4 +124,5 @@ class EncodingRun {
   bool encoder_killed_ = false;  // by "Datei auslassen": its end is no failure
   RunResults results_;
   RunProgress progress_;
+  int run_number_ = 0;  // tells a late weighing of an earlier run from this run's
 };

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
 #include <optional>
 
 // The progress of a whole run, weighted by the files' sizes on disk, and an estimate of the time
@@ -10,6 +11,8 @@ class RunProgress {
  public:
   // A run over files of `total_bytes` together begins at `now_ms`.
   void Start(qint64 total_bytes, qint64 now_ms);
+  // The files of the run weigh `total_bytes` together, found after the start.
+  void SetTotal(qint64 total_bytes) { total_bytes_ = std::max<qint64>(total_bytes, 0); }
   // The current file, of `bytes`, begins; the files before it are done.
   void BeginFile(qint64 bytes);
   // The current file is `percent` done.

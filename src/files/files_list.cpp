@@ -1,19 +1,26 @@
 #include "files/files_list.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFile>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStyle>
+#include <atomic>
 #include <utility>
 
 #include "files/dropped_paths.h"
 #include "files/files_commands.h"
 #include "files/files_model.h"
 #include "files/list_file.h"
+#include "files/list_opening.h"
 #include "platform/alert.h"
+#include "platform/background_task.h"
 #include "platform/file_names.h"
 #include "platform/file_panel.h"
 #include "platform/paths.h"
@@ -38,6 +45,20 @@ int SingleRow(const std::vector<RowRange>& selected) {
 
 void SetEnabled(QPushButton* button, bool enabled) {
   if (button) button->setEnabled(enabled);
+}
+
+// Up to this size a list file is read where it is asked for: a few thousand entries take
+// a millisecond.
+constexpr qint64 kReadAtOnceBytes = 64 * 1024;
+
+// True when opening `path` reads little or nothing: a small file, or one refused unread (missing,
+// no regular file, beyond the size limit).
+bool ReadsAtOnce(const QString& path) {
+  struct stat info {};
+  if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return true;
+  }
+  return info.st_size <= kReadAtOnceBytes || info.st_size > kListFileSizeLimit;
 }
 }  // namespace
 
@@ -116,6 +137,12 @@ void FilesList::OpenChosen(const Message& message) {
   if (ref && !ref->isEmpty()) Open(CanonicalOrAbsolutePath(*ref));
 }
 
+FilesList::~FilesList() {
+  if (!reading_) return;
+  reading_.reset();
+  QGuiApplication::restoreOverrideCursor();
+}
+
 void FilesList::SetButtons(QPushButton* remove, QPushButton* encode, QPushButton* move_up,
                            QPushButton* move_down) {
   remove_button_ = remove;
@@ -127,6 +154,10 @@ void FilesList::SetButtons(QPushButton* remove, QPushButton* encode, QPushButton
 void FilesList::AddFile(const QString& path) { AddFiles({path}); }
 
 void FilesList::AddFiles(const QStringList& paths, const QStringList& left_out) {
+  WhenUpToDate([this, paths, left_out] { AddFilesNow(paths, left_out); });
+}
+
+void FilesList::AddFilesNow(const QStringList& paths, const QStringList& left_out) {
   QStringList held;
   QStringList refused = left_out;
   held.reserve(paths.size());
@@ -138,13 +169,18 @@ void FilesList::AddFiles(const QStringList& paths, const QStringList& left_out) 
       held.append(path);
     }
   }
-  AddItems(held);
+  AddItemsNow(held);
   if (!refused.isEmpty() && alerts_) alerts_->Go(alerts::FilesRefused(refused));
 }
 
 bool FilesList::AddItem(const QString& text) { return AddItems({text}); }
 
+// While changes wait, the insertion waits with them and counts as made.
 bool FilesList::AddItem(const QString& text, int index) {
+  if (ChangesPending() || taking_waiting_) {
+    WhenUpToDate([this, text, index] { AddItem(text, index); });
+    return true;
+  }
   if (!model_->Insert(index, text)) return false;
   SetEncodeEnabled(true);
   SelectionChanged();
@@ -153,6 +189,12 @@ bool FilesList::AddItem(const QString& text, int index) {
 
 bool FilesList::AddItems(const QStringList& texts) {
   if (texts.isEmpty()) return false;
+  WhenUpToDate([this, texts] { AddItemsNow(texts); });
+  return true;
+}
+
+bool FilesList::AddItemsNow(const QStringList& texts) {
+  if (texts.isEmpty()) return false;
   model_->Append(texts);
   SetEncodeEnabled(true);
   SelectionChanged();
@@ -160,20 +202,32 @@ bool FilesList::AddItems(const QStringList& texts) {
 }
 
 void FilesList::RemoveFiles() {
+  WhenUpToDate([this] { RemoveFilesNow(); });
+}
+
+void FilesList::RemoveFilesNow() {
   model_->RemoveRanges(MergedRowRanges(selectionModel()->selection()));
   if (model_->Count() == 0) SetEncodeEnabled(false);
   SelectionChanged();
 }
 
 void FilesList::Clear() {
+  WhenUpToDate([this] { ClearNow(); });
+}
+
+void FilesList::ClearNow() {
   model_->Clear();
   SetEncodeEnabled(false);
   SelectionChanged();
 }
 
-void FilesList::MoveUp() { MoveSelected(-1); }
+void FilesList::MoveUp() {
+  WhenUpToDate([this] { MoveSelected(-1); });
+}
 
-void FilesList::MoveDown() { MoveSelected(+1); }
+void FilesList::MoveDown() {
+  WhenUpToDate([this] { MoveSelected(+1); });
+}
 
 void FilesList::MoveSelected(int step) {
   const int row = SingleSelectedRow();
@@ -214,8 +268,10 @@ void FilesList::ShowSave() { save_panel_->Show(); }
 void FilesList::ShowOpen() { open_panel_->Show(); }
 
 void FilesList::Save(const QString& path) {
-  // A list still being read is saved whole, never cut where reading had got to.
-  FinishReading();
+  WhenUpToDate([this, path] { SaveNow(path); });
+}
+
+void FilesList::SaveNow(const QString& path) {
   switch (SaveListFile(path, model_->Texts())) {
     case ListSaveResult::Saved:
       break;
@@ -229,68 +285,105 @@ void FilesList::Save(const QString& path) {
 }
 
 void FilesList::Open(const QString& path) {
-  auto reader = std::make_unique<ListFileReader>();
-  if (!reader->Open(path)) {
-    if (alerts_) alerts_->Go(alerts::OpenOpenError());
+  WhenUpToDate([this, path] { OpenNow(path); });
+}
+
+void FilesList::OpenNow(const QString& path) {
+  // Read once, when the opening begins: changing the setting meanwhile does not change how a
+  // list already being read is taken.
+  const bool keep = settings_ && settings_->dont_clear_on_open;
+  if (ReadsAtOnce(path)) {
+    // Nothing much to read: the list changes before the next event, as it always did.
+    const std::atomic<bool> never_stopped{false};
+    TakeOpenedList(ReadListForOpening(path, {}, never_stopped), keep);
     return;
   }
-  // A list opened while another is still read takes its place; a refusal goes back to the list
-  // from before the first.
-  if (!reader_) texts_before_open_ = model_->Texts();
-  reader_ = std::move(reader);
+  // Nothing changes the list until the file is taken, so the entries it keeps can go with the
+  // reading, and the new list is built whole on the reading thread.
+  ReadInBackground(path, keep ? model_->Texts() : QStringList(), keep);
+}
+
+void FilesList::ReadInBackground(const QString& path, QStringList kept, bool keep) {
+  // The window goes on answering; the cursor says that the list is still coming. The rows that
+  // are about to go cannot be selected meanwhile, so a waiting removal or move acts on the
+  // selection it was given with.
+  QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+  setSelectionMode(QAbstractItemView::NoSelection);
+  reading_ = std::make_unique<BackgroundTask>(
+      this,
+      [path, kept = std::move(kept), gate = read_gate_](const std::atomic<bool>& stop) mutable {
+        OpenedList opened = ReadListForOpening(path, std::move(kept), stop);
+        if (gate) gate();
+        return opened;
+      },
+      [this, keep](OpenedList opened) { ListReadInBackground(std::move(opened), keep); });
+}
+
+void FilesList::ListReadInBackground(OpenedList opened, bool keep) {
+  reading_.reset();
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  QGuiApplication::restoreOverrideCursor();
+  // A refusal's alert runs an event loop of its own: commands given meanwhile wait behind the
+  // ones that waited for the reading.
+  taking_waiting_ = true;
+  TakeOpenedList(std::move(opened), keep);
+  taking_waiting_ = false;
+  TakeWaitingChanges();
+}
+
+// The one step in which an opened list file changes the list; a refused one changes nothing.
+void FilesList::TakeOpenedList(OpenedList opened, bool keep) {
+  switch (opened.outcome) {
+    case OpenedList::Outcome::Unreadable:
+      if (alerts_) alerts_->Go(alerts::OpenOpenError());
+      return;
+    case OpenedList::Outcome::TooLong:
+      if (alerts_) {
+        alerts_->Go(alerts::OpenTooLongError(kListFileSizeLimit / (1024 * 1024), kListRecordLimit));
+      }
+      return;
+    case OpenedList::Outcome::Read:
+      break;
+  }
   emit ListFileRead();
-  if (!settings_ || !settings_->dont_clear_on_open) {
-    // Emptying before the records arrive leaves the encode button as it was.
-    model_->Clear();
-    SelectionChanged();
-  }
-  ReadOpenedList();
-}
-
-// A megabyte of list file, or some ten thousand entries of short lines, is a few milliseconds of
-// work.
-constexpr qint64 kTurnBytes = 1024 * 1024;
-constexpr qsizetype kTurnRecords = 16 * 1024;
-
-// Reads the list being opened a turn of the event loop at a time and adds what it read, so that
-// the window keeps answering while a long list comes in.
-void FilesList::ReadOpenedList() {
-  if (!reader_) return;
-  const bool read = reader_->ReadSome(kTurnBytes, kTurnRecords);
-  AddItems(reader_->TakeRecords());
-  if (read) {
-    EndReading();
+  const bool holds_kept_entries = opened.texts.size() > opened.records;
+  if (!keep) {
+    // Emptying the list leaves the encode button as it was; only records enable it.
+    model_->ReplaceAll(std::move(opened.texts));
+  } else if (holds_kept_entries) {
+    model_->Grow(std::move(opened.texts));
   } else {
-    QMetaObject::invokeMethod(this, &FilesList::ReadOpenedList, Qt::QueuedConnection);
+    model_->Append(opened.texts);
   }
+  if (opened.records > 0) SetEncodeEnabled(true);
+  SelectionChanged();
 }
 
-void FilesList::FinishReading() {
-  if (!reader_) return;
-  while (!reader_->ReadSome(kTurnBytes)) AddItems(reader_->TakeRecords());
-  AddItems(reader_->TakeRecords());
-  EndReading();
-}
-
-// A list refused part way through leaves the list as it was before the list was opened.
-void FilesList::EndReading() {
-  const bool refused = reader_->TooManyRecords();
-  reader_.reset();
-  QStringList before = std::exchange(texts_before_open_, {});
-  if (!refused) {
-    DiscardInParts(std::move(before), this);
+void FilesList::WhenUpToDate(std::function<void()> step) {
+  if (ChangesPending() || taking_waiting_) {
+    waiting_.push_back(std::move(step));
     return;
   }
-  model_->Clear();
-  model_->Append(before);
-  SetEncodeEnabled(!before.isEmpty());
-  SelectionChanged();
-  if (alerts_) alerts_->Go(alerts::OpenOpenError());
+  step();
+}
+
+// In the order given, until one of them opens a list that must be read first.
+void FilesList::TakeWaitingChanges() {
+  if (taking_waiting_) return;
+  taking_waiting_ = true;
+  while (!reading_ && !waiting_.empty()) {
+    std::function<void()> step = std::move(waiting_.front());
+    waiting_.pop_front();
+    step();
+  }
+  taking_waiting_ = false;
 }
 
 int FilesList::CountItems() const { return model_->Count(); }
 
 QString FilesList::ItemText(int index) const { return model_->Text(index); }
+
+QStringList FilesList::Texts() const { return model_->Texts(); }
 
 void FilesList::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
   QListView::selectionChanged(selected, deselected);

@@ -3,13 +3,17 @@
 #include <QListView>
 #include <QPointer>
 #include <QStringList>
+#include <deque>
+#include <functional>
 #include <memory>
 
 #include "files/files_settings.h"
 #include "files/list_file.h"
+#include "files/list_opening.h"
 #include "platform/message.h"
 
 class AlertPresenter;
+class BackgroundTask;
 class FilePanel;
 class FilesModel;
 class QMimeData;
@@ -18,6 +22,10 @@ class QPushButton;
 // The input files of a run, one path per row in run order. It keeps the encode, remove and
 // move buttons in step with its entries and selection, owns the panels that save and open list
 // files, and carries out the list's commands.
+//
+// A long list file is read on a thread of its own, and the list takes it in one step once it is
+// read whole. Until then the list stays as it was, and every command that changes or reads the
+// list waits, in the order given, so that each acts as if the file had been read at once.
 class FilesList : public QListView {
   Q_OBJECT
 
@@ -25,6 +33,7 @@ class FilesList : public QListView {
   // `application` receives the panels' messages; `settings` is read on every Open.
   FilesList(MessageHandler* application, AlertPresenter* alerts, const FilesSettings* settings,
             QWidget* parent = nullptr);
+  ~FilesList() override;
 
   // The list's commands: "Neu", "Speichern...", "Öffnen...", the list panels' results, and the
   // "Dateien" tab's remove and move buttons. Other codes change nothing.
@@ -58,11 +67,20 @@ class FilesList : public QListView {
   void ShowOpen();
   void Save(const QString& path);
   void Open(const QString& path);
-  // Reads the rest of a list still being opened at once, so that what follows sees it whole.
-  void FinishReading();
+
+  // Runs `step` once every change given before it has been made (a list file still being read
+  // among them); at once when none waits.
+  void WhenUpToDate(std::function<void()> step);
+  // A list file is being read, or changes wait for one.
+  bool ChangesPending() const { return reading_ != nullptr || !waiting_.empty(); }
+  // Called on the reading thread once a list file is read, before the list takes it: tests hold
+  // the reading there.
+  void SetReadGate(std::function<void()> gate) { read_gate_ = std::move(gate); }
 
   int CountItems() const;
   QString ItemText(int index) const;
+  // Every entry's text, shared until either side changes.
+  QStringList Texts() const;
 
   FilePanel* SavePanel() const { return save_panel_; }
   FilePanel* OpenPanel() const { return open_panel_; }
@@ -80,21 +98,32 @@ class FilesList : public QListView {
  private:
   // The selected row when exactly one is selected, otherwise -1.
   int SingleSelectedRow() const;
-  void MoveSelected(int step);
   void SetEncodeEnabled(bool enabled);
   void SaveChosen(const Message& message);
   void OpenChosen(const Message& message);
-  void ReadOpenedList();
-  void EndReading();
+  void AddFilesNow(const QStringList& paths, const QStringList& left_out);
+  bool AddItemsNow(const QStringList& texts);
+  void RemoveFilesNow();
+  void ClearNow();
+  void MoveSelected(int step);
+  void SaveNow(const QString& path);
+  void OpenNow(const QString& path);
+  void ReadInBackground(const QString& path, QStringList kept, bool keep);
+  void TakeOpenedList(OpenedList opened, bool keep);
+  void ListReadInBackground(OpenedList opened, bool keep);
+  void TakeWaitingChanges();
 
   FilesModel* model_;
   AlertPresenter* alerts_;
   const FilesSettings* settings_;
   FilePanel* save_panel_;
   FilePanel* open_panel_;
-  // The list file being opened; a long one is read over several turns of the event loop.
-  std::unique_ptr<ListFileReader> reader_;
-  QStringList texts_before_open_;
+  // The reading of a long list file, while it goes on.
+  std::unique_ptr<BackgroundTask> reading_;
+  std::function<void()> read_gate_;
+  // Changes given while a list is read or while waiting changes are made, oldest first.
+  std::deque<std::function<void()>> waiting_;
+  bool taking_waiting_ = false;
   QPointer<QPushButton> encode_button_;
   QPointer<QPushButton> remove_button_;
   QPointer<QPushButton> move_up_button_;

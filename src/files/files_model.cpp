@@ -1,5 +1,7 @@
 #include "files/files_model.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <memory>
 #include <utility>
@@ -14,7 +16,13 @@ constexpr qsizetype kDiscardPart = 64 * 1024;
 
 void DiscardPart(const std::shared_ptr<QStringList>& texts, QObject* context) {
   texts->resize(std::max<qsizetype>(0, texts->size() - kDiscardPart));
-  if (texts->isEmpty()) return;
+  if (texts->isEmpty()) {
+    // Millions of small texts leave the heap full of free holes that the allocator keeps;
+    // without this a cleared list would hold its memory until Zavrik ends.
+    *texts = QStringList();
+    malloc_trim(0);
+    return;
+  }
   QMetaObject::invokeMethod(
       context, [texts, context] { DiscardPart(texts, context); }, Qt::QueuedConnection);
 }
@@ -147,6 +155,23 @@ bool FilesModel::SwapRows(int first, int second) {
   emit dataChanged(index(first), index(first), roles);
   emit dataChanged(index(second), index(second), roles);
   return true;
+}
+
+void FilesModel::ReplaceAll(QStringList texts) {
+  ForgetFailures();
+  beginResetModel();
+  QStringList old = std::exchange(texts_, std::move(texts));
+  endResetModel();
+  DiscardInParts(std::move(old), this);
+}
+
+void FilesModel::Grow(QStringList texts) {
+  if (texts.size() <= Count()) return;
+  ForgetFailures();
+  beginInsertRows(QModelIndex(), Count(), int(texts.size()) - 1);
+  QStringList old = std::exchange(texts_, std::move(texts));
+  endInsertRows();
+  DiscardInParts(std::move(old), this);
 }
 
 void FilesModel::Clear() {

@@ -19,7 +19,8 @@ struct RowRange {
 std::vector<RowRange> MergedRowRanges(const QItemSelection& selection);
 
 // Lets go of `texts` a part per turn of the event loop of `context`'s thread: freeing millions of
-// texts at once would hold the window for a fifth of a second.
+// texts at once would hold the window for a fifth of a second. Once a long list is gone, its
+// memory goes back to the system.
 void DiscardInParts(QStringList texts, QObject* context);
 
 // The entries of the file list: one text per row, kept in list order.
@@ -47,6 +48,11 @@ class FilesModel : public QAbstractListModel {
   // rows change, so a long list is not laid out again; a selection stays where it was.
   bool SwapRows(int first, int second);
   void Clear();
+  // The list becomes `texts` in one reset; the old entries are let go of in parts.
+  void ReplaceAll(QStringList texts);
+  // `texts` begins with the current entries; the rows beyond them are inserted in one step. The
+  // current rows and their selection stay, and the old array is let go of in parts.
+  void Grow(QStringList texts);
 
   // Marks the entries whose text is a key of `failures` as failed, with the value as the
   // reason, shown as the row's tooltip, accessible description and `failure_decoration`. The

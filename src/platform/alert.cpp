@@ -1,5 +1,7 @@
 #include "platform/alert.h"
 
+#include <QLocale>
+
 namespace alerts {
 namespace {
 const QString kOk = QStringLiteral("OK");
@@ -59,6 +61,16 @@ Alert OpenOpenError() {
   return {QStringLiteral("OpenOpenError"),
           QStringLiteral("Eingabedatei kann nicht geöffnet werden. Sorgen Sie dafür, dass Sie "
                          "Zugriff auf die Datei haben."),
+          {kOk},
+          Alert::Kind::Stop};
+}
+
+Alert OpenTooLongError(qint64 megabytes, qint64 entries) {
+  const QLocale german(QLocale::German);
+  return {QStringLiteral("OpenOpenError"),
+          QStringLiteral("Die Listendatei ist zu lang und wurde nicht geöffnet: Zavrik öffnet "
+                         "Listen bis %1 MB und %2 Einträge. Die Liste bleibt, wie sie war.")
+              .arg(german.toString(megabytes), german.toString(entries)),
           {kOk},
           Alert::Kind::Stop};
 }

@@ -30,6 +30,8 @@ Alert ReadmeMissing();
 Alert SaveOpenError();
 Alert SaveWriteError();
 Alert OpenOpenError();
+// A list file beyond `megabytes` or `entries`: refused as one that cannot be opened, saying why.
+Alert OpenTooLongError(qint64 megabytes, qint64 entries);
 // Files that did not come into the list, one line each (NameWithLineBreak, NameNotUtf8,
 // NotALocalFile, NoSuchFile).
 Alert FilesRefused(const QStringList& lines);

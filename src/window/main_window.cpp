@@ -18,6 +18,7 @@
 #include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files/files_view.h"
+#include "platform/file_names.h"
 #include "platform/file_type.h"
 #include "platform/message_post.h"
 #include "platform/system_messages.h"
@@ -155,10 +156,15 @@ void MainWindow::MessageReceived(const Message& message) {
       encoder_view_->MessageReceived(message);
       break;
     case command::kEncode:
-      // The run encodes the whole list, never the part of a long list read so far.
-      files_list_->FinishReading();
-      run_->Start(settings_.encoder_location);
-      TakeHandedFiles();
+      // The run starts on the list with every change given before "Kodieren!", a list file
+      // still being read among them. Files handed over meanwhile wait for the run, as they
+      // would if it had started at once.
+      encode_waiting_ = true;
+      files_list_->WhenUpToDate([this] {
+        encode_waiting_ = false;
+        run_->Start(settings_.encoder_location);
+        TakeHandedFiles();
+      });
       break;
     case command::kSkip:
       run_->Skip();
@@ -177,7 +183,7 @@ void MainWindow::MessageReceived(const Message& message) {
 void MainWindow::RefsReceived(const Message& message) {
   // Files handed over during a run wait for its end, so that the run encodes exactly the files
   // it started with; those that came later still wait behind them, in the order they came.
-  if (run_->encoding() || !handed_during_run_.isEmpty()) {
+  if (run_->encoding() || encode_waiting_ || !handed_during_run_.isEmpty()) {
     handed_during_run_.append(message);
     return;
   }
@@ -192,20 +198,24 @@ void MainWindow::TakeHandedFiles() {
 
 void MainWindow::SortIntoList(const Message& message) {
   // The files before the first list file arrive together: one alert names those the list
-  // cannot hold.
+  // cannot hold, and, as for dropped files, the names that lead to no file.
   QStringList files;
+  QStringList left_out;
   for (const QString& ref : message.Refs(QStringLiteral("refs"))) {
     const QString path = QFileInfo(ref).canonicalFilePath();
-    if (path.isEmpty()) continue;
+    if (path.isEmpty()) {
+      left_out.append(alerts::NoSuchFile(VisibleFileName(ref)));
+      continue;
+    }
     if (IsListFile(path)) {
       // The first list file is opened; what follows it in this message is dropped.
-      files_list_->AddFiles(files);
+      files_list_->AddFiles(files, left_out);
       files_list_->Open(path);
       return;
     }
     files.append(path);
   }
-  files_list_->AddFiles(files);
+  files_list_->AddFiles(files, left_out);
 }
 
 void MainWindow::OpenReadme() {

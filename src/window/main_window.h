@@ -75,4 +75,5 @@ class MainWindow : public QMainWindow, public MessageHandler {
   std::unique_ptr<WindowRunPorts> run_ports_;
   std::unique_ptr<EncodingRun> run_;
   QList<Message> handed_during_run_;
+  bool encode_waiting_ = false;  // "Kodieren!" waits for the list to take earlier changes
 };

@@ -1,17 +1,26 @@
 #include "window/window_run_ports.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <atomic>
+#include <utility>
 
 #include "encode/progress_window.h"
 #include "encoder_options/encoder_view.h"
 #include "files/files_list.h"
+#include "platform/background_task.h"
 #include "platform/system_messages.h"
 
 namespace {
 // The progress window stands this far right of and below the main window's top-left corner.
 constexpr QPoint kProgressOffset(50, 50);
 }  // namespace
+
+// The weighing thread is joined before the list it copied and the progress window go.
+WindowRunPorts::~WindowRunPorts() = default;
 
 WindowRunPorts::WindowRunPorts(FilesList& files, const EncoderView& encoder_options,
                                ProgressWindow& progress, const QWidget& window,
@@ -65,6 +74,22 @@ void WindowRunPorts::SetRunProgress(int permille, const QString& remaining) {
 }
 
 qint64 WindowRunPorts::FileSize(const QString& path) const { return QFileInfo(path).size(); }
+
+void WindowRunPorts::WeighFiles(std::function<void(qint64 total_bytes)> weighed) {
+  weighing_.reset();
+  weighing_ = std::make_unique<BackgroundTask>(
+      &progress_,
+      [paths = files_.Texts()](const std::atomic<bool>& stop) {
+        qint64 total = 0;
+        for (const QString& path : paths) {
+          if (stop.load(std::memory_order_relaxed)) break;
+          struct stat info {};
+          if (::stat(QFile::encodeName(path).constData(), &info) == 0) total += info.st_size;
+        }
+        return total;
+      },
+      std::move(weighed));
+}
 
 void WindowRunPorts::ShowResults(const RunResults& results) {
   QHash<QString, QString> failures;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <memory>
 
 #include "encode/process_run_ports.h"
 #include "platform/desktop_notice.h"
 
 class AlertPresenter;
+class BackgroundTask;
 class EncoderView;
 class FilesList;
 class MessageHandler;
@@ -21,6 +23,7 @@ class WindowRunPorts : public ProcessRunPorts {
   // The progress window is placed relative to `window`.
   WindowRunPorts(FilesList& files, const EncoderView& encoder_options, ProgressWindow& progress,
                  const QWidget& window, AlertPresenter& alerts, MessageHandler& application);
+  ~WindowRunPorts() override;
 
   int FileCount() const override;
   QString FileAt(int index) const override;
@@ -34,6 +37,9 @@ class WindowRunPorts : public ProcessRunPorts {
   void SetFileProgress(int percent) override;
   void SetRunProgress(int permille, const QString& remaining) override;
   qint64 FileSize(const QString& path) const override;
+  // On a thread of its own, so "Kodieren!" shows the progress window at once whatever the list's
+  // length; a new weighing replaces one still under way.
+  void WeighFiles(std::function<void(qint64 total_bytes)> weighed) override;
   qint64 NowMs() const override { return clock_.elapsed(); }
   void ShowResults(const RunResults& results) override;
   void NotifyRunEnded(const QString& text) override;
@@ -46,4 +52,5 @@ class WindowRunPorts : public ProcessRunPorts {
   AlertPresenter& alerts_;
   QElapsedTimer clock_;
   DBusDesktopNotice desktop_notice_;
+  std::unique_ptr<BackgroundTask> weighing_;
 };
