@@ -196,6 +196,12 @@ ContainerWalk Walker::Walk() {
     Patch();
   }
   walk_.chunks.insert(walk_.chunks.end(), trailing.begin(), trailing.end());
+  walk_.content_end = walk_.audio_end + (walk_.verdict == Verdict::kWhole ? pad : 0);
+  if (!trailing.empty()) {
+    const ContainerChunk& last = trailing.back();
+    walk_.content_end = After(last.body_offset + last.body_size, last.body_size);
+  }
+  walk_.content_end = std::min(walk_.content_end, size_);
   return walk_;
 }
 

@@ -49,6 +49,8 @@ struct ContainerWalk {
   int64_t claimed_end = 0;  // where the header says the audio ends
   int64_t audio_end = 0;    // where the audio the file holds really ends
   int block_align = 0;      // bytes of one frame, all channels; 0 where unknown
+  // Where the container's own bytes end; appended tags and zeros may follow.
+  int64_t content_end = 0;
   // For kClaimsLess: what makes the audio library read the audio up to `audio_end` (whole
   // frames); empty where the walk cannot say it in the header's own terms.
   std::vector<HeaderPatch> patches;
