@@ -105,7 +105,8 @@ class Keeper {
         error = Send(kind, pid, descriptor, 0);
       }
       if (error == 0) {
-        if (kind != kKeepOutput) Wake();
+        // Woken now and then, the keeper takes what waits long before the socket is full.
+        if (kind != kKeepOutput || ++waiting_ == kOrdersPerWake) Wake();
         return true;
       }
       if (error != EPIPE && error != ECONNRESET) return false;
@@ -193,6 +194,7 @@ class Keeper {
 
   // A full wake pipe has woken the keeper already.
   void Wake() {
+    waiting_ = 0;
     const char byte = 0;
     while (write(wake_, &byte, 1) < 0 && errno == EINTR) {
     }
@@ -211,6 +213,8 @@ class Keeper {
   int orders_ = -1;
   int wake_ = -1;
   pid_t pid_ = 0;
+  int waiting_ = 0;  // orders sent since the keeper was last woken
+  static constexpr int kOrdersPerWake = 32;
 };
 
 Keeper& TheKeeper() {
