@@ -149,9 +149,14 @@ int BenchEncode(QApplication& app, const QString& list_path) {
   RunEventsFor(app, 1000);
   const double idle_gap = gaps.LongestMs();
   const auto open_list = [&] {
+    gaps.Restart();
+    const double opened = gaps.NowMs();
     list->Open(list_path);
     while (list->CountItems() < kEntries) app.processEvents(QEventLoop::WaitForMoreEvents);
+    const double filled_after = gaps.NowMs() - opened;
     RunEventsFor(app, 1000);
+    std::printf("%d entries opened: filled after %.0f ms, longest unanswered %.1f ms\n", kEntries,
+                filled_after, gaps.LongestMs());
   };
   open_list();
   const long filled = ResidentMegabytes();
