@@ -152,7 +152,7 @@ int BenchEncode(QApplication& app, const QString& list_path) {
     gaps.Restart();
     const double opened = gaps.NowMs();
     list->Open(list_path);
-    while (list->CountItems() < kEntries) app.processEvents(QEventLoop::WaitForMoreEvents);
+    while (list->ChangesPending()) app.processEvents(QEventLoop::WaitForMoreEvents);
     const double filled_after = gaps.NowMs() - opened;
     RunEventsFor(app, 1000);
     std::printf("%d entries opened: filled after %.0f ms, longest unanswered %.1f ms\n", kEntries,
@@ -233,9 +233,7 @@ int main(int argc, char** argv) {
     last_tick = opened_at;
     longest_gap = 0;
     list.Open(list_path);
-    while (list.CountItems() < records && alerts.ids.isEmpty()) {
-      app.processEvents(QEventLoop::WaitForMoreEvents);
-    }
+    while (list.ChangesPending()) app.processEvents(QEventLoop::WaitForMoreEvents);
     // One more second, so that what follows (laying out the rows, letting go of the list
     // replaced or refused) is measured as well.
     const qint64 filled_at = clock.nsecsElapsed();
