@@ -384,6 +384,9 @@ INSTANTIATE_TEST_SUITE_P(
         HeldCommandCase{"AddedFileComesAfterTheList", false,
                         [](FilesList& list, const QString&) { list.AddFile("/a.wav"); },
                         [](const QStringList& read) { return read + QStringList{"/a.wav"}; }},
+        HeldCommandCase{"InsertionAtTheTop", false,
+                        [](FilesList& list, const QString&) { list.AddItem("/x.wav", 0); },
+                        [](const QStringList& read) { return QStringList{"/x.wav"} + read; }},
         HeldCommandCase{
             "SecondListKeepingBoth", true,
             [](FilesList& list, const QString& second) { list.Open(second); },

@@ -178,9 +178,13 @@ bool FilesList::AddItem(const QString& text) { return AddItems({text}); }
 // While changes wait, the insertion waits with them and counts as made.
 bool FilesList::AddItem(const QString& text, int index) {
   if (ChangesPending() || taking_waiting_) {
-    WhenUpToDate([this, text, index] { AddItem(text, index); });
+    WhenUpToDate([this, text, index] { InsertItemNow(text, index); });
     return true;
   }
+  return InsertItemNow(text, index);
+}
+
+bool FilesList::InsertItemNow(const QString& text, int index) {
   if (!model_->Insert(index, text)) return false;
   SetEncodeEnabled(true);
   SelectionChanged();

@@ -103,6 +103,7 @@ class FilesList : public QListView {
   void OpenChosen(const Message& message);
   void AddFilesNow(const QStringList& paths, const QStringList& left_out);
   bool AddItemsNow(const QStringList& texts);
+  bool InsertItemNow(const QString& text, int index);
   void RemoveFilesNow();
   void ClearNow();
   void MoveSelected(int step);

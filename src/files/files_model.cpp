@@ -3,8 +3,11 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <utility>
+
+#include "platform/background_task.h"
 
 namespace {
 // Up to this many ranges are removed one by one (the views keep their scroll position); more
@@ -13,25 +16,42 @@ constexpr size_t kMaxRangeRemovals = 16;
 
 // Freeing this many texts takes a few milliseconds.
 constexpr qsizetype kDiscardPart = 64 * 1024;
+}  // namespace
 
-void DiscardPart(const std::shared_ptr<QStringList>& texts, QObject* context) {
+FilesModel::FilesModel(QObject* parent) : QAbstractListModel(parent) {}
+
+// A trim under way is joined here.
+FilesModel::~FilesModel() = default;
+
+void FilesModel::DiscardInParts(QStringList texts) {
+  // Texts still shared elsewhere are not freed here at all.
+  if (texts.size() <= kDiscardPart || !texts.isDetached()) return;
+  DiscardPart(std::make_shared<QStringList>(std::move(texts)));
+}
+
+void FilesModel::DiscardPart(std::shared_ptr<QStringList> texts) {
   texts->resize(std::max<qsizetype>(0, texts->size() - kDiscardPart));
   if (texts->isEmpty()) {
-    // Millions of small texts leave the heap full of free holes that the allocator keeps;
-    // without this a cleared list would hold its memory until Zavrik ends.
     *texts = QStringList();
-    malloc_trim(0);
+    GiveMemoryBack();
     return;
   }
   QMetaObject::invokeMethod(
-      context, [texts, context] { DiscardPart(texts, context); }, Qt::QueuedConnection);
+      this, [this, texts = std::move(texts)] { DiscardPart(texts); }, Qt::QueuedConnection);
 }
-}  // namespace
 
-void DiscardInParts(QStringList texts, QObject* context) {
-  // Texts still shared elsewhere are not freed here at all.
-  if (texts.size() <= kDiscardPart || !texts.isDetached()) return;
-  DiscardPart(std::make_shared<QStringList>(std::move(texts)), context);
+// Millions of small texts leave the heap full of free holes that the allocator keeps; without a
+// trim a cleared list would hold its memory until Zavrik ends. The texts of a list read on its
+// own thread lie in that thread's heap, which the window's thread does not wait for meanwhile.
+void FilesModel::GiveMemoryBack() {
+  if (memory_trim_) return;
+  memory_trim_ = std::make_unique<BackgroundTask>(
+      this,
+      [](const std::atomic<bool>&) {
+        malloc_trim(0);
+        return true;
+      },
+      [this](bool) { memory_trim_.reset(); });
 }
 
 std::vector<RowRange> MergedRowRanges(const QItemSelection& selection) {
@@ -162,7 +182,7 @@ void FilesModel::ReplaceAll(QStringList texts) {
   beginResetModel();
   QStringList old = std::exchange(texts_, std::move(texts));
   endResetModel();
-  DiscardInParts(std::move(old), this);
+  DiscardInParts(std::move(old));
 }
 
 void FilesModel::Grow(QStringList texts) {
@@ -171,7 +191,7 @@ void FilesModel::Grow(QStringList texts) {
   beginInsertRows(QModelIndex(), Count(), int(texts.size()) - 1);
   QStringList old = std::exchange(texts_, std::move(texts));
   endInsertRows();
-  DiscardInParts(std::move(old), this);
+  DiscardInParts(std::move(old));
 }
 
 void FilesModel::Clear() {
@@ -179,5 +199,5 @@ void FilesModel::Clear() {
   beginResetModel();
   QStringList old = std::exchange(texts_, {});
   endResetModel();
-  DiscardInParts(std::move(old), this);
+  DiscardInParts(std::move(old));
 }

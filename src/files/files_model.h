@@ -4,7 +4,10 @@
 #include <QHash>
 #include <QItemSelection>
 #include <QStringList>
+#include <memory>
 #include <vector>
+
+class BackgroundTask;
 
 // A run of consecutive rows, first and last included.
 struct RowRange {
@@ -18,17 +21,13 @@ struct RowRange {
 // the selection (overlapping ranges, any order), each row appears once.
 std::vector<RowRange> MergedRowRanges(const QItemSelection& selection);
 
-// Lets go of `texts` a part per turn of the event loop of `context`'s thread: freeing millions of
-// texts at once would hold the window for a fifth of a second. Once a long list is gone, its
-// memory goes back to the system.
-void DiscardInParts(QStringList texts, QObject* context);
-
 // The entries of the file list: one text per row, kept in list order.
 class FilesModel : public QAbstractListModel {
   Q_OBJECT
 
  public:
-  using QAbstractListModel::QAbstractListModel;
+  explicit FilesModel(QObject* parent = nullptr);
+  ~FilesModel() override;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -61,10 +60,19 @@ class FilesModel : public QAbstractListModel {
   QString Failure(int row) const { return failures_.value(texts_.value(row)); }
 
  private:
+  // Lets go of `texts` a part per turn of the event loop: freeing millions of texts at once would
+  // hold the window for a fifth of a second. Once a long list is gone, its memory goes back to the
+  // system.
+  void DiscardInParts(QStringList texts);
+  void DiscardPart(std::shared_ptr<QStringList> texts);
+  void GiveMemoryBack();
   void ForgetFailures();
   void SetFailures(QHash<QString, QString> failures);
 
   QStringList texts_;
   QHash<QString, QString> failures_;
   QVariant failure_decoration_;
+  // Handing freed memory back takes a third of a second after a list of millions, so it is done
+  // on a thread of its own; one at a time.
+  std::unique_ptr<BackgroundTask> memory_trim_;
 };
