@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "audio_input.h"
+#include "id3v2_tag.h"
+#include "input_tags.h"
 #include "mp3_encoder.h"
 #include "parallel_encode.h"
 #include "system_reason.h"
-#include "tags.h"
 
 namespace gogo {
 namespace {
@@ -244,6 +245,24 @@ bool DeleteInput(const std::string& input, const struct stat& input_status,
   return false;
 }
 
+// The input's tags; what had to be left out of them is told, one line each.
+Tags TagsOf(int descriptor, const struct stat& status, const std::string& path, SNDFILE* file) {
+  const ReadAt read_at = [descriptor](int64_t offset, std::span<unsigned char> into) {
+    size_t done = 0;
+    while (done < into.size()) {
+      const ssize_t count =
+          pread(descriptor, into.data() + done, into.size() - done, off_t(offset) + off_t(done));
+      if (count < 0 && errno == EINTR) continue;
+      if (count <= 0) break;
+      done += size_t(count);
+    }
+    return done;
+  };
+  Tags tags = ReadInputTags(read_at, status.st_size, file);
+  for (const std::string& note : tags.notes()) Report(Quoted(path) + ": " + note);
+  return tags;
+}
+
 Outcome Encode(const Options& options, int input_descriptor, const struct stat& input_status,
                const volatile std::sig_atomic_t& stop_requested, OutputFile::Strategy strategy,
                const ThreadedEncoding& threaded) {
@@ -257,13 +276,16 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
   if (!OutputPathIsUsable(output_path, input_status)) return Outcome::kFailed;
   const EncoderSettings settings{options.bitrate, options.vbr_quality, options.mode,
                                  options.quality, options.no_psy};
+  // Made once, so one thread and several write the very same tag.
+  const std::vector<unsigned char> id3v2_tag =
+      Id3v2TagFor(TagsOf(input_descriptor, input_status, options.input, input->handle()));
   std::unique_ptr<Mp3Encoder> encoder;
   std::unique_ptr<OutputFile> output;
   // A new encoder and a new output, holding the ID3v2 tag.
   auto start = [&] {
     output.reset();
-    encoder = Mp3Encoder::Create(settings, input->channels(), input->sample_rate(),
-                                 ReadTags(input->handle()), &error);
+    encoder =
+        Mp3Encoder::Create(settings, input->channels(), input->sample_rate(), id3v2_tag, &error);
     output = encoder ? OutputFile::Create(output_path, strategy, &error) : nullptr;
     if (!output || !output->Write(encoder->Id3v2Tag(), &error)) {
       Report(error);
