@@ -6,44 +6,38 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <functional>
-#include <string_view>
-#include <vector>
 
 namespace gogo {
 namespace {
 
-MemoryStream& StreamOf(void* user) { return *static_cast<MemoryStream*>(user); }
+InputStream& StreamOf(void* user) { return *static_cast<InputStream*>(user); }
 
-sf_count_t MemoryLength(void* user) { return static_cast<sf_count_t>(StreamOf(user).bytes.size()); }
+sf_count_t StreamLength(void* user) { return static_cast<sf_count_t>(StreamOf(user).length); }
 
-sf_count_t MemorySeek(sf_count_t offset, int whence, void* user) {
-  MemoryStream& stream = StreamOf(user);
+sf_count_t StreamSeek(sf_count_t offset, int whence, void* user) {
+  InputStream& stream = StreamOf(user);
   sf_count_t target = offset;
   if (whence == SEEK_CUR) target = stream.position + offset;
-  if (whence == SEEK_END) target = MemoryLength(user) + offset;
+  if (whence == SEEK_END) target = StreamLength(user) + offset;
   if (target < 0) return -1;
   stream.position = target;
   return target;
 }
 
-sf_count_t MemoryRead(void* destination, sf_count_t count, void* user) {
-  MemoryStream& stream = StreamOf(user);
-  const sf_count_t length = MemoryLength(user);
-  if (count <= 0 || stream.position >= length) return 0;
-  const sf_count_t available = std::min(count, length - stream.position);
-  std::copy_n(stream.bytes.data() + stream.position, available,
-              static_cast<unsigned char*>(destination));
-  stream.position += available;
-  return available;
+sf_count_t StreamRead(void* destination, sf_count_t count, void* user) {
+  InputStream& stream = StreamOf(user);
+  if (count <= 0 || stream.position >= stream.length) return 0;
+  const size_t read =
+      stream.ReadAt(stream.position, {static_cast<unsigned char*>(destination), size_t(count)});
+  stream.position += sf_count_t(read);
+  return sf_count_t(read);
 }
 
-sf_count_t MemoryWrite(const void*, sf_count_t, void*) { return 0; }
+sf_count_t StreamWrite(const void*, sf_count_t, void*) { return 0; }
 
-sf_count_t MemoryTell(void* user) { return StreamOf(user).position; }
+sf_count_t StreamTell(void* user) { return StreamOf(user).position; }
 
-SF_VIRTUAL_IO kMemoryIo = {MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
+SF_VIRTUAL_IO kStreamIo = {StreamLength, StreamSeek, StreamRead, StreamWrite, StreamTell};
 
 // Float files hold whatever their writer put there. A sample that is no number (NaN, infinity)
 // is silence; finite ones are held within a thousand times full scale, far beyond any real
@@ -73,71 +67,11 @@ std::string LibraryReason(int code) {
   }
 }
 
-// Containers of chunks (WAVE, AIFF) where a writer that never finished leaves the audio
-// after a data chunk that claims less, or nothing.
-bool ListsItsChunks(int format) {
-  const int container = format & SF_FORMAT_TYPEMASK;
-  return container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX || container == SF_FORMAT_AIFF;
-}
-
-// Where the chunks that the header parse found end: the container's own header, then each
-// chunk with its header and pad byte. The first chunk listed is the container itself.
-int64_t ChunksEnd(SNDFILE* file) {
-  int64_t end = 12;
-  bool container = true;
-  for (SF_CHUNK_ITERATOR* chunks = sf_get_chunk_iterator(file, nullptr); chunks != nullptr;
-       chunks = sf_next_chunk_iterator(chunks)) {
-    SF_CHUNK_INFO chunk{};
-    if (sf_get_chunk_size(chunks, &chunk) != SF_ERR_NO_ERROR) return -1;
-    if (!container) end += 8 + int64_t(chunk.datalen) + (chunk.datalen & 1);
-    container = false;
-  }
-  return end;
-}
-
-// How far after the chunks to look for audio (a few seconds of it), and the least that counts
-// as audio rather than a stray byte or two.
-constexpr size_t kTailLook = 1 << 20;
-constexpr int64_t kLeastAudio = 1024;
-
-// Reads `size` bytes at `offset` of the input; false where it holds fewer.
-using ReadAt = std::function<bool(int64_t offset, unsigned char* bytes, size_t size)>;
-
-uint32_t LittleEndian32(const unsigned char* bytes) {
-  return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-         uint32_t(bytes[3]) << 24;
-}
-
-// Whether every entry of the WAVE file's LIST chunks fits into the file. The audio library
-// counts an entry's length into 32 bits and, for one longer than any file, turns round and
-// reads the same bytes for ever; such a file never reaches it. Only the chunk headers are read.
-bool ListEntriesFit(const ReadAt& read_at, int64_t file_size) {
-  unsigned char head[12];
-  if (!read_at(0, head, 12) || std::memcmp(head, "RIFF", 4) != 0 ||
-      std::memcmp(head + 8, "WAVE", 4) != 0) {
-    return true;
-  }
-  constexpr int kMostChunks = 4096;
-  int64_t offset = 12;
-  for (int chunks = 0; chunks < kMostChunks && read_at(offset, head, 8); ++chunks) {
-    const int64_t length = LittleEndian32(head + 4);
-    if (std::memcmp(head, "LIST", 4) == 0) {
-      const int64_t end = std::min(file_size, offset + 8 + length);
-      int64_t entry = offset + 12;
-      for (int entries = 0; entries < kMostChunks && entry + 8 <= end; ++entries) {
-        if (!read_at(entry, head, 8)) break;
-        const int64_t entry_length = LittleEndian32(head + 4);
-        if (entry_length > file_size) return false;
-        entry += 8 + entry_length + (entry_length & 1);
-      }
-    }
-    offset += 8 + length + (length & 1);
-  }
-  return true;
-}
-
 constexpr const char* kBrokenList =
     "hat einen beschädigten Kopf: ein Eintrag ihrer Infoliste ist länger als die ganze Datei";
+constexpr const char* kUnfinished =
+    "enthält mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene Aufnahme?); "
+    "sie wird nicht kodiert und bleibt, wie sie ist";
 
 }  // namespace
 
@@ -145,37 +79,80 @@ AudioInput::~AudioInput() {
   if (file_ != nullptr) sf_close(file_);
 }
 
+size_t InputStream::ReadAt(int64_t offset, std::span<unsigned char> into) const {
+  if (offset < 0 || offset >= length) return 0;
+  into = into.first(size_t(std::min<int64_t>(int64_t(into.size()), length - offset)));
+  size_t done = 0;
+  if (descriptor < 0) {
+    std::copy_n(bytes.begin() + offset, into.size(), into.begin());
+    done = into.size();
+  }
+  while (done < into.size()) {
+    const ssize_t count =
+        pread(descriptor, into.data() + done, into.size() - done, off_t(offset) + off_t(done));
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    done += size_t(count);
+  }
+  for (const HeaderPatch& patch : patches) {
+    for (size_t i = 0; i < patch.bytes.size(); ++i) {
+      const int64_t at = patch.offset + int64_t(i) - offset;
+      if (at >= 0 && at < int64_t(done)) into[size_t(at)] = patch.bytes[i];
+    }
+  }
+  return done;
+}
+
 std::unique_ptr<AudioInput> AudioInput::FromDescriptor(int descriptor, std::string* error) {
   std::unique_ptr<AudioInput> input(new AudioInput);
-  input->descriptor_ = descriptor;
+  input->stream_.descriptor = descriptor;
   struct stat status {};
-  if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
-      !ListEntriesFit(
-          [descriptor](int64_t offset, unsigned char* bytes, size_t size) {
-            return pread(descriptor, bytes, size, offset) == ssize_t(size);
-          },
-          status.st_size)) {
-    *error = kBrokenList;
-    return nullptr;
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+    input->file_ = sf_open_fd(descriptor, SFM_READ, &input->info_, SF_FALSE);
+    return Check(std::move(input), error);
   }
-  input->file_ = sf_open_fd(descriptor, SFM_READ, &input->info_, SF_FALSE);
-  return Check(std::move(input), error);
+  input->stream_.length = status.st_size;
+  return Open(std::move(input), error);
 }
 
 std::unique_ptr<AudioInput> AudioInput::FromMemory(std::span<const unsigned char> bytes,
                                                    std::string* error) {
   std::unique_ptr<AudioInput> input(new AudioInput);
-  input->memory_.bytes = bytes;
-  const auto read_at = [bytes](int64_t offset, unsigned char* out, size_t size) {
-    if (offset < 0 || uint64_t(offset) + size > bytes.size()) return false;
-    std::memcpy(out, bytes.data() + offset, size);
-    return true;
-  };
-  if (!ListEntriesFit(read_at, int64_t(bytes.size()))) {
-    *error = kBrokenList;
-    return nullptr;
+  input->stream_.bytes = bytes;
+  input->stream_.length = int64_t(bytes.size());
+  return Open(std::move(input), error);
+}
+
+// Walks the container, then opens the input as the walk says: as it is, or with the header
+// patched to claim the audio the file really holds.
+std::unique_ptr<AudioInput> AudioInput::Open(std::unique_ptr<AudioInput> input,
+                                             std::string* error) {
+  InputStream& stream = input->stream_;
+  input->walk_ = WalkContainer(
+      [&stream](int64_t offset, std::span<unsigned char> into) {
+        return stream.ReadAt(offset, into);
+      },
+      stream.length);
+  switch (input->walk_.verdict) {
+    case Verdict::kBrokenList:
+      *error = kBrokenList;
+      return nullptr;
+    case Verdict::kClaimsLess:
+      if (input->walk_.patches.empty()) {
+        *error = kUnfinished;
+        return nullptr;
+      }
+      stream.patches = input->walk_.patches;
+      break;
+    case Verdict::kNotWalked:
+    case Verdict::kWhole:
+    case Verdict::kUnplaced:
+      break;
   }
-  input->file_ = sf_open_virtual(&kMemoryIo, SFM_READ, &input->info_, &input->memory_);
+  // A file read as it is goes straight to the library, exactly as it always did.
+  input->file_ = stream.descriptor >= 0 && stream.patches.empty()
+                     ? sf_open_fd(stream.descriptor, SFM_READ, &input->info_, SF_FALSE)
+                     : sf_open_virtual(&kStreamIo, SFM_READ, &input->info_, &stream);
   return Check(std::move(input), error);
 }
 
@@ -196,12 +173,6 @@ std::unique_ptr<AudioInput> AudioInput::Check(std::unique_ptr<AudioInput> input,
              std::to_string(kHighestRate) + " Hz";
     return nullptr;
   }
-  if (ListsItsChunks(input->info_.format) && input->HoldsAudioAfterItsChunks()) {
-    *error =
-        "enthält mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene "
-        "Aufnahme?); sie wird nicht kodiert und bleibt, wie sie ist";
-    return nullptr;
-  }
   if (input->info_.frames == 0) {
     *error = "enthält keine Audiodaten";
     return nullptr;
@@ -209,40 +180,17 @@ std::unique_ptr<AudioInput> AudioInput::Check(std::unique_ptr<AudioInput> input,
   return input;
 }
 
-// Bytes after the last chunk are audio, unless they are a few stray ones, zeros (padding) or
-// a tag that some programs append to the file (ID3v2, ID3v1).
-bool AudioInput::HoldsAudioAfterItsChunks() const {
-  SF_EMBED_FILE_INFO whole{};
-  const int64_t end = ChunksEnd(file_);
-  if (end < 0 || sf_command(file_, SFC_GET_EMBED_FILE_INFO, &whole, sizeof whole) != 0 ||
-      whole.length - end < kLeastAudio) {
-    return false;
+std::string AudioInput::KeepReason() const {
+  switch (walk_.verdict) {
+    case Verdict::kClaimsLess:
+      return "enthält mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene "
+             "Aufnahme?); kodiert ist alles bis zum Ende ihrer Audiodaten, und sie bleibt erhalten";
+    case Verdict::kUnplaced:
+      return "ist nicht durchweg so aufgebaut, wie ihr Format es vorsieht; kodiert ist, was die "
+             "Audiobibliothek darin liest, und sie bleibt erhalten";
+    default:
+      return {};
   }
-  std::vector<unsigned char> tail(std::min<size_t>(kTailLook, size_t(whole.length - end)));
-  tail.resize(ReadRaw(end, tail));
-  const std::string_view head(reinterpret_cast<const char*>(tail.data()),
-                              std::min<size_t>(3, tail.size()));
-  if (head == "ID3" || head == "TAG") return false;
-  return std::any_of(tail.begin(), tail.end(), [](unsigned char byte) { return byte != 0; });
-}
-
-size_t AudioInput::ReadRaw(int64_t offset, std::span<unsigned char> into) const {
-  if (descriptor_ < 0) {
-    const std::span<const unsigned char> bytes = memory_.bytes;
-    if (offset >= int64_t(bytes.size())) return 0;
-    const size_t count = std::min(into.size(), bytes.size() - size_t(offset));
-    std::copy_n(bytes.begin() + offset, count, into.begin());
-    return count;
-  }
-  size_t done = 0;
-  while (done < into.size()) {
-    const ssize_t count =
-        pread(descriptor_, into.data() + done, into.size() - done, off_t(offset) + off_t(done));
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) break;
-    done += size_t(count);
-  }
-  return done;
 }
 
 bool AudioInput::prefers_float() const {

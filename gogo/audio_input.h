@@ -6,20 +6,31 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "container_walk.h"
 
 namespace gogo {
 
-// Bytes in memory that libsndfile reads through its virtual I/O.
-struct MemoryStream {
-  std::span<const unsigned char> bytes;
+// The input as libsndfile reads it through its virtual I/O: a descriptor or bytes in memory,
+// with the header fields that the container walk corrects laid over them.
+struct InputStream {
+  std::span<const unsigned char> bytes;  // for an input in memory
+  int descriptor = -1;                   // for a file; the caller keeps it open
+  int64_t length = 0;
+  std::vector<HeaderPatch> patches;
   sf_count_t position = 0;
+
+  // Reads at `offset` as the library sees the input; returns how many bytes it read.
+  size_t ReadAt(int64_t offset, std::span<unsigned char> into) const;
 };
 
 // An audio file opened for reading through libsndfile: one or two channels, read in blocks of
 // interleaved frames, either as 16-bit integers or as floats in [-1, 1]. A file is opened only
-// when it holds audio, all of it where its header says (a header that claims less than the
-// file holds is refused; one that claims more is read as far as the audio goes), at a rate
-// the encoder resamples from in reasonable time.
+// when it holds audio, at a rate the encoder resamples from in reasonable time. Containers of
+// chunks are walked first: a header that claims less audio than the file holds (an unfinished
+// recording) is read up to the real end of the audio where it holds plain samples, and refused
+// otherwise; one that claims more is read as far as the audio goes.
 class AudioInput {
  public:
   ~AudioInput();
@@ -39,6 +50,11 @@ class AudioInput {
   // True when 16-bit integers would lose resolution (wider PCM, float, compressed formats).
   bool prefers_float() const;
   SNDFILE* handle() const { return file_; }
+  // What the walk found: the chunks, where the audio lies, and whether the header claims it all.
+  const ContainerWalk& walk() const { return walk_; }
+  // Why the input must stay even once it is encoded whole, in German; empty when it may go.
+  // The audio of such a file is read all the same, as far as it really goes.
+  std::string KeepReason() const;
 
   // Each reads up to `frames` frames into `buffer` (channels() values per frame) and returns
   // how many were read: 0 at the end, -1 on a read error. Floats come as numbers the encoder
@@ -55,15 +71,13 @@ class AudioInput {
 
  private:
   AudioInput() = default;
+  static std::unique_ptr<AudioInput> Open(std::unique_ptr<AudioInput> input, std::string* error);
   static std::unique_ptr<AudioInput> Check(std::unique_ptr<AudioInput> input, std::string* error);
-  bool HoldsAudioAfterItsChunks() const;
-  // Reads the file's own bytes, past libsndfile; returns how many were read.
-  size_t ReadRaw(int64_t offset, std::span<unsigned char> into) const;
 
   SNDFILE* file_ = nullptr;
   SF_INFO info_{};
-  MemoryStream memory_;
-  int descriptor_ = -1;  // for an input in memory: -1
+  InputStream stream_;
+  ContainerWalk walk_;
 };
 
 }  // namespace gogo

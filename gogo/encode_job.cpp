@@ -323,6 +323,12 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
     if (outcome != Outcome::kDone) return outcome;
     if (!Finish(*encoder, *output)) return Outcome::kFailed;
   }
+  // Where the audio of such a file ends is the walk's reading, not its writer's word: the file
+  // stays for the user to judge, and a deletion asked for has failed.
+  if (const std::string reason = input->KeepReason(); !reason.empty()) {
+    Report(Quoted(options.input) + ": " + reason);
+    return options.delete_input ? Outcome::kFailed : Outcome::kDone;
+  }
   if (options.delete_input && !DeleteInput(options.input, input_status, output_path)) {
     return Outcome::kFailed;
   }
