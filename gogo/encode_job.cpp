@@ -246,19 +246,8 @@ bool DeleteInput(const std::string& input, const struct stat& input_status,
 }
 
 // The input's tags; what had to be left out of them is told, one line each.
-Tags TagsOf(int descriptor, const struct stat& status, const std::string& path, SNDFILE* file) {
-  const ReadAt read_at = [descriptor](int64_t offset, std::span<unsigned char> into) {
-    size_t done = 0;
-    while (done < into.size()) {
-      const ssize_t count =
-          pread(descriptor, into.data() + done, into.size() - done, off_t(offset) + off_t(done));
-      if (count < 0 && errno == EINTR) continue;
-      if (count <= 0) break;
-      done += size_t(count);
-    }
-    return done;
-  };
-  Tags tags = ReadInputTags(read_at, status.st_size, file);
+Tags TagsOf(const AudioInput& input, const std::string& path) {
+  Tags tags = ReadInputTags(input);
   for (const std::string& note : tags.notes()) Report(Quoted(path) + ": " + note);
   return tags;
 }
@@ -277,8 +266,7 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
   const EncoderSettings settings{options.bitrate, options.vbr_quality, options.mode,
                                  options.quality, options.no_psy};
   // Made once, so one thread and several write the very same tag.
-  const std::vector<unsigned char> id3v2_tag =
-      Id3v2TagFor(TagsOf(input_descriptor, input_status, options.input, input->handle()));
+  const std::vector<unsigned char> id3v2_tag = Id3v2TagFor(TagsOf(*input, options.input));
   std::unique_ptr<Mp3Encoder> encoder;
   std::unique_ptr<OutputFile> output;
   // A new encoder and a new output, holding the ID3v2 tag.

@@ -331,54 +331,32 @@ void ReadInfoList(std::string_view list, Tags& tags) {
   }
 }
 
-struct ChunkBody {
-  std::string id;
-  std::string bytes;  // empty beyond kMostItemBytes
-  int64_t size = 0;
-};
-
-// Every chunk that may hold tags, as libsndfile found them.
-std::vector<ChunkBody> TagChunks(SNDFILE* file) {
+// A WAVE's or an AIFF's tags: the ID3v2 chunk first, the container's own texts fill in.
+Tags ReadChunks(const ReadAt& read_at, const std::vector<ContainerChunk>& chunks) {
   static constexpr std::string_view kIds[] = {"LIST", "id3 ", "ID3 ", "NAME",
                                               "AUTH", "(c) ", "ANNO"};
-  std::vector<ChunkBody> chunks;
-  for (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(file, nullptr); it != nullptr;
-       it = sf_next_chunk_iterator(it)) {
-    SF_CHUNK_INFO chunk{};
-    if (sf_get_chunk_size(it, &chunk) != SF_ERR_NO_ERROR) break;
-    const std::string id(chunk.id, std::min<size_t>(chunk.id_size, sizeof chunk.id));
-    if (std::find(std::begin(kIds), std::end(kIds), id) == std::end(kIds)) continue;
-    std::string bytes;
-    if (chunk.datalen <= uint64_t(kMostItemBytes)) {
-      bytes.resize(chunk.datalen);
-      chunk.data = bytes.data();
-      if (sf_get_chunk_data(it, &chunk) != SF_ERR_NO_ERROR) continue;
-    }
-    chunks.push_back({id, std::move(bytes), chunk.datalen});
-  }
-  return chunks;
-}
-
-// A WAVE's or an AIFF's tags: the ID3v2 chunk first, the container's own texts fill in.
-Tags ReadChunks(const std::vector<ChunkBody>& chunks) {
   Tags id3;
   Tags own;
-  for (const ChunkBody& chunk : chunks) {
-    if (chunk.size > kMostItemBytes) {
-      own.Note("der Block \"" + chunk.id + "\" der Eingabe ist mit " + Megabytes(chunk.size) +
+  for (const ContainerChunk& chunk : chunks) {
+    if (std::find(std::begin(kIds), std::end(kIds), chunk.id) == std::end(kIds)) continue;
+    if (chunk.body_size > kMostItemBytes) {
+      own.Note("der Block \"" + chunk.id + "\" der Eingabe ist mit " + Megabytes(chunk.body_size) +
                " größer als " + Megabytes(kMostItemBytes) + " und fehlt in der MP3-Datei");
-    } else if (chunk.id == "id3 " || chunk.id == "ID3 ") {
-      ReadId3v2Tag(chunk.bytes, id3);
+      continue;
+    }
+    const std::string bytes = ReadBytes(read_at, chunk.body_offset, chunk.body_size);
+    if (chunk.id == "id3 " || chunk.id == "ID3 ") {
+      ReadId3v2Tag(bytes, id3);
     } else if (chunk.id == "LIST") {
-      ReadInfoList(chunk.bytes, own);
+      ReadInfoList(bytes, own);
     } else if (chunk.id == "NAME") {
-      own.AddText("TIT2", chunk.bytes);
+      own.AddText("TIT2", bytes);
     } else if (chunk.id == "AUTH") {
-      own.AddText("TPE1", chunk.bytes);
+      own.AddText("TPE1", bytes);
     } else if (chunk.id == "(c) ") {
-      own.AddText("TCOP", chunk.bytes);
+      own.AddText("TCOP", bytes);
     } else if (chunk.id == "ANNO") {
-      own.AddText("COMM", chunk.bytes);
+      own.AddText("COMM", bytes);
     }
   }
   id3.FillFrom(own);
@@ -387,7 +365,11 @@ Tags ReadChunks(const std::vector<ChunkBody>& chunks) {
 
 }  // namespace
 
-Tags ReadInputTags(const ReadAt& read_at, int64_t file_size, SNDFILE* file) {
+Tags ReadInputTags(const AudioInput& input) {
+  const ReadAt read_at = [&input](int64_t offset, std::span<unsigned char> into) {
+    return input.ReadAt(offset, into);
+  };
+  const int64_t file_size = input.length();
   const std::string head = ReadBytes(read_at, 0, 12);
   Tags tags;
   if (head.starts_with("fLaC")) {
@@ -402,11 +384,10 @@ Tags ReadInputTags(const ReadAt& read_at, int64_t file_size, SNDFILE* file) {
     tags.FillFrom(id3);
   } else if (head.starts_with("OggS")) {
     tags = ReadOgg(read_at, file_size);
-  } else if ((head.starts_with("RIFF") && head.substr(8) == "WAVE") ||
-             (head.starts_with("FORM") && (head.substr(8) == "AIFF" || head.substr(8) == "AIFC"))) {
-    tags = ReadChunks(TagChunks(file));
+  } else if (input.walk().verdict != Verdict::kNotWalked) {
+    tags = ReadChunks(read_at, input.walk().chunks);
   }
-  tags.FillFrom(ReadLibraryTags(file));
+  tags.FillFrom(ReadLibraryTags(input.handle()));
   return tags;
 }
 

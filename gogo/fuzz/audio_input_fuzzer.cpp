@@ -60,13 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
   std::unique_ptr<gogo::AudioInput> input = gogo::AudioInput::FromMemory({data, size}, &error);
   if (!input) return 0;
-  const auto read_at = [data, size](int64_t offset, std::span<unsigned char> into) {
-    if (offset < 0 || uint64_t(offset) >= size) return size_t(0);
-    const size_t count = std::min(into.size(), size - size_t(offset));
-    std::memcpy(into.data(), data + offset, count);
-    return count;
-  };
-  gogo::Id3v2TagFor(gogo::ReadInputTags(read_at, int64_t(size), input->handle()));
+  gogo::Id3v2TagFor(gogo::ReadInputTags(*input));
   if (input->prefers_float()) {
     ReadAll<float>(*input, [&](float* b, int64_t n) { return input->ReadFloats(b, n); });
   } else {
