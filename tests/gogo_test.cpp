@@ -946,6 +946,87 @@ TEST_F(GogoTest, TagsAndPicturesOfEveryKindOfInputArriveInTheirFrames) {
   }
 }
 
+struct BrokenTagCase {
+  const char* name;
+  std::function<void(const QString&)> make;
+  const char* message;  // part of the line that says what was left out
+};
+
+// Broken tags never stop the audio: the broken item is left out, one line says which, and
+// what was whole still arrives.
+TEST_F(GogoTest, BrokenTagsAreLeftOutWithALineAndTheAudioEncodes) {
+  const Tone wave{2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.5};
+  const Tone flac{2, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1.5};
+  const QByteArray title = QByteArray("\x00" "Bleibt", 7);
+  const BrokenTagCase cases[] = {
+      {"lying-lengths.flac",
+       [&](const QString& p) {
+         WriteTone(p, flac);
+         QByteArray comment = VorbisComment({"TITLE=Bleibt", "ARTIST=Weg"});
+         comment.replace(28, 4, LittleEndian(1u << 30));
+         SetFlacBlocks(p, {{4, comment}});
+       },
+       "Vorbis-Kommentar der Eingabe ist ab dem 2. Feld beschädigt"},
+      {"garbage-mime.flac",
+       [&](const QString& p) {
+         WriteTone(p, flac);
+         SetFlacBlocks(
+             p, {{4, VorbisComment({"TITLE=Bleibt"})}, {6, PictureBlock(3, "\x01\xFF\x7F", kPng)}});
+       },
+       "MIME-Typ ist unlesbar"},
+      {"no-picture.flac",
+       [&](const QString& p) {
+         WriteTone(p, flac);
+         SetFlacBlocks(p, {{4, VorbisComment({"TITLE=Bleibt"})},
+                           {6, PictureBlock(3, "image/png", "GIF89a")}});
+       },
+       "das Bild \"Titelbild\" ist weder JPEG noch PNG"},
+      {"cut-cover.wav",
+       [&](const QString& p) {
+         WriteTone(p, wave);
+         const QByteArray tag =
+             Id3Tag(3, {{"TIT2", title}, {"APIC", QByteArray("\x00image/png\0\x03\0", 13) + kPng}});
+         AppendChunk(p, "id3 ", tag.left(tag.size() - 10));
+       },
+       "ab dem Rahmen APIC beschädigt oder abgeschnitten"},
+      {"big-cover.wav",
+       [&](const QString& p) {
+         WriteTone(p, wave);
+         AppendChunk(p, "id3 ",
+                     Id3Tag(3, {{"TIT2", title},
+                                {"APIC", QByteArray("\x00image/jpeg\0\x03\0", 14) + kJpeg +
+                                             QByteArray(50 << 20, 0)}}));
+       },
+       "das Bild \"Titelbild\" ist mit 50 MB größer als die 16 MB"},
+      // A tag of 100 MB (its bytes a hole in the file) is not read at all.
+      {"huge-tag.wav",
+       [&](const QString& p) {
+         WriteTone(p, wave, {{SF_STR_TITLE, "Bleibt"}});
+         AppendChunk(p, "id3 ", Id3Tag(3, {{"TIT2", "\x00Weg"}}), 100 << 20);
+         QFile file(p);
+         ASSERT_TRUE(file.resize(file.size() + (100 << 20)));
+         ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek(4));
+         file.write(LittleEndian(quint32(file.size() - 8)));
+       },
+       "der Block \"id3 \" der Eingabe ist mit 100 MB größer als 64 MB"},
+  };
+  for (const BrokenTagCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString input = Path(QString::fromLatin1(c.name));
+    c.make(input);
+    const QString output = Path(QStringLiteral("out.mp3"));
+    const GogoRun run = RunGogo({input, output}, folder());
+    ASSERT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+    EXPECT_EQ(run.error_output.count(QStringLiteral("gogo: \"")), 1)
+        << run.error_output.toStdString();
+    EXPECT_TRUE(run.error_output.contains(QString::fromUtf8(c.message)))
+        << run.error_output.toStdString();
+    EXPECT_EQ(Id3Frames(output), (Frames{{"TIT2", "Bleibt"}}));
+    EXPECT_NEAR(double(DecodedFrames(output)), 1.5 * 44100, kFrameSamples);
+    QFile::remove(input);
+  }
+}
+
 // Writes `size` into the header of a WAVE file as the length of its data chunk.
 void SetDataSize(const QString& path, quint32 size) {
   QByteArray bytes = ReadBytes(path);
