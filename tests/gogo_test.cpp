@@ -924,6 +924,12 @@ TEST_F(GogoTest, TagsAndPicturesOfEveryKindOfInputArriveInTheirFrames) {
         {"TCON", "Rock"},
         {"TYER", "2020"},
         {"TSSE", "libsndfile"}}},
+      {"comments.opus",
+       [&](const QString& p) {
+         WriteTone(p, {2, 48000, SF_FORMAT_OGG | SF_FORMAT_OPUS, 4},
+                   {{SF_STR_TITLE, "Titel"}, {SF_STR_ALBUM, "Älbum"}, {SF_STR_LICENSE, "CC0"}});
+       },
+       {{"TIT2", "Titel"}, {"TALB", "Älbum"}, {"TXXX:LICENSE", "CC0"}}},
   };
   for (const SourceCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -957,7 +963,10 @@ struct BrokenTagCase {
 TEST_F(GogoTest, BrokenTagsAreLeftOutWithALineAndTheAudioEncodes) {
   const Tone wave{2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.5};
   const Tone flac{2, 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1.5};
-  const QByteArray title = QByteArray("\x00" "Bleibt", 7);
+  const QByteArray title = QByteArray(
+      "\x00"
+      "Bleibt",
+      7);
   const BrokenTagCase cases[] = {
       {"lying-lengths.flac",
        [&](const QString& p) {
