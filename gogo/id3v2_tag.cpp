@@ -178,6 +178,11 @@ class TextReader {
     }
     return text;
   }
+  // Up to a single NUL, whatever the encoding: the MIME type of a picture is always Latin-1.
+  void SkipLatin1() {
+    const size_t end = bytes_.find('\0');
+    bytes_.remove_prefix(end == std::string_view::npos ? bytes_.size() : end + 1);
+  }
   std::string_view remaining() const { return bytes_; }
   void Skip(size_t count) { bytes_.remove_prefix(std::min(count, bytes_.size())); }
 
@@ -244,7 +249,7 @@ void ReadPicture(TextReader& reader, bool old_format, Tags& tags) {
   if (old_format) {
     reader.Skip(3);  // "JPG" or "PNG"; the bytes say which
   } else {
-    reader.Next();  // the MIME type; the bytes say what they are
+    reader.SkipLatin1();  // the MIME type; the bytes say what they are
   }
   if (reader.remaining().empty()) {
     tags.Note("ein Bild im ID3v2-Tag der Eingabe ist beschädigt und fehlt in der MP3-Datei");
