@@ -153,6 +153,11 @@ std::unique_ptr<AudioInput> AudioInput::Open(std::unique_ptr<AudioInput> input,
   input->file_ = stream.descriptor >= 0 && stream.patches.empty()
                      ? sf_open_fd(stream.descriptor, SFM_READ, &input->info_, SF_FALSE)
                      : sf_open_virtual(&kStreamIo, SFM_READ, &input->info_, &stream);
+  // Whole frames of plain samples: the library must read as many as the walk found.
+  const ContainerWalk& walk = input->walk_;
+  input->reads_less_ = walk.block_align > 0 &&
+                       (walk.verdict == Verdict::kWhole || !stream.patches.empty()) &&
+                       input->info_.frames < (walk.audio_end - walk.audio_start) / walk.block_align;
   return Check(std::move(input), error);
 }
 
@@ -181,16 +186,15 @@ std::unique_ptr<AudioInput> AudioInput::Check(std::unique_ptr<AudioInput> input,
 }
 
 std::string AudioInput::KeepReason() const {
-  switch (walk_.verdict) {
-    case Verdict::kClaimsLess:
-      return "enthält mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene "
-             "Aufnahme?); kodiert ist alles bis zum Ende ihrer Audiodaten, und sie bleibt erhalten";
-    case Verdict::kUnplaced:
-      return "ist nicht durchweg so aufgebaut, wie ihr Format es vorsieht; kodiert ist, was die "
-             "Audiobibliothek darin liest, und sie bleibt erhalten";
-    default:
-      return {};
+  if (walk_.verdict == Verdict::kClaimsLess && !reads_less_) {
+    return "enthält mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene "
+           "Aufnahme?); kodiert ist alles bis zum Ende ihrer Audiodaten, und sie bleibt erhalten";
   }
+  if (walk_.verdict == Verdict::kUnplaced || reads_less_) {
+    return "ist nicht durchweg so aufgebaut, wie ihr Format es vorsieht; kodiert ist, was die "
+           "Audiobibliothek darin liest, und sie bleibt erhalten";
+  }
+  return {};
 }
 
 bool AudioInput::prefers_float() const {

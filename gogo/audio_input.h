@@ -83,6 +83,7 @@ class AudioInput {
   SF_INFO info_{};
   InputStream stream_;
   ContainerWalk walk_;
+  bool reads_less_ = false;  // the library reads fewer frames than the walk found
 };
 
 }  // namespace gogo

@@ -49,15 +49,18 @@ Ohne AUSGABE heißt die Ausgabe wie die Eingabe, mit ".mp3" statt ihrer Endung, 
 im ORDNER von -o oder neben der Eingabe. Eine vorhandene MP3-Datei dieses Namens wird
 ersetzt; eine andere Datei (etwa eine WAVE-Datei) und die Eingabe selbst nie. Leere
 Argumente werden übergangen. Die MP3-Datei erscheint erst, wenn sie vollständig ist: ein
-abgebrochener Lauf hinterlässt keine halbe Datei. Eine Eingabe ohne Audiodaten oder mit
-mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene Aufnahme), wird nicht
-kodiert; Abtastwerte, die keine Zahl sind, werden zu Stille.
+abgebrochener Lauf hinterlässt keine halbe Datei. Eine Eingabe ohne Audiodaten wird nicht
+kodiert. Enthält sie mehr Audiodaten, als ihr Kopf angibt (eine nicht fertig geschriebene
+Aufnahme), wird alles bis zum Ende ihrer Audiodaten kodiert, und sie bleibt auch mit -delete
+erhalten (Rückgabewert 1); sind diese Audiodaten komprimiert, wird sie nicht kodiert.
+Angehängte Tags (ID3v2, ID3v1, APEv2) und Metadaten nach den Audiodaten stören nicht.
+Abtastwerte, die keine Zahl sind, werden zu Stille.
 
 Fortschritt in Prozent erscheint höchstens zehnmal in der Sekunde auf der
 Standardfehlerausgabe, wenn sie ein Terminal oder eine Pipe ist, nie in einer Datei.
 
-Rückgabewert: 0 bei Erfolg, 1 wenn Lesen, Kodieren oder Schreiben scheitert,
-2 bei einem falschen Aufruf.
+Rückgabewert: 0 bei Erfolg, 1 wenn Lesen, Kodieren oder Schreiben scheitert oder die
+Eingabe trotz -delete bleibt, 2 bei einem falschen Aufruf.
 )";
 
 std::optional<int> ParseNumber(std::string_view text) {

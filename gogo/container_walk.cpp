@@ -9,7 +9,7 @@ namespace gogo {
 namespace {
 
 // Enough for every header field the walk reads at one place.
-using Head = std::array<unsigned char, 32>;
+using Head = std::array<unsigned char, 48>;
 
 // A chain of chunks this long is no real file; the walk stops there.
 constexpr int kMostChunks = 4096;
@@ -19,7 +19,17 @@ constexpr int kMostChunks = 4096;
 constexpr std::string_view kTrailingIds[] = {
     "LIST", "id3 ", "ID3 ", "bext", "iXML", "cue ", "smpl", "inst", "acid", "JUNK", "junk", "PAD ",
     "fact", "axml", "umid", "_PMX", "cart", "DISP", "PEAK", "plst", "afsp", "levl", "FLLR", "NAME",
-    "AUTH", "(c) ", "ANNO", "COMT", "MARK", "INST", "APPL", "MIDI", "AESD", "FVER", "CHAN"};
+    "AUTH", "(c) ", "ANNO", "COMT", "MARK", "INST", "APPL", "MIDI", "AESD", "FVER", "CHAN",
+    // W64 (the first four bytes of the GUID) and CAF
+    "list", "levl", "summ", "mark", "info", "uuid", "strg", "free", "regn", "midi", "ovvw", "peak",
+    "edct", "umid", "chan"};
+
+// The twelve bytes that follow the four characters in every GUID of a W64 chunk, and in the
+// GUID of its outer "riff".
+constexpr unsigned char kW64Guid[] = {0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1,
+                                      0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A};
+constexpr unsigned char kW64Riff[] = {0x2E, 0x91, 0xCF, 0x11, 0xA5, 0xD6,
+                                      0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00};
 
 uint32_t Little32(const unsigned char* b) {
   return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
@@ -28,6 +38,7 @@ uint32_t Big32(const unsigned char* b) {
   return uint32_t(b[3]) | uint32_t(b[2]) << 8 | uint32_t(b[1]) << 16 | uint32_t(b[0]) << 24;
 }
 uint64_t Little64(const unsigned char* b) { return Little32(b) | uint64_t(Little32(b + 4)) << 32; }
+uint64_t Big64(const unsigned char* b) { return uint64_t(Big32(b)) << 32 | Big32(b + 4); }
 uint16_t Little16(const unsigned char* b) { return uint16_t(b[0] | b[1] << 8); }
 uint16_t Big16(const unsigned char* b) { return uint16_t(b[0] << 8 | b[1]); }
 
@@ -43,16 +54,29 @@ bool IsPrintableId(const unsigned char* id) {
 }
 
 bool IsTrailingId(const unsigned char* id) {
-  // Most bytes of audio start no id: a look at the first character spares the search.
-  static const std::array<bool, 256> kFirsts = [] {
-    std::array<bool, 256> firsts{};
-    for (std::string_view known : kTrailingIds) firsts[static_cast<unsigned char>(known[0])] = true;
-    return firsts;
-  }();
-  if (!kFirsts[id[0]]) return false;
   const std::string_view text(reinterpret_cast<const char*>(id), 4);
   return std::find(std::begin(kTrailingIds), std::end(kTrailingIds), text) !=
          std::end(kTrailingIds);
+}
+
+// Whether a chunk that follows audio, or an ID3v2 or APEv2 tag, may start at `bytes`. The
+// search for the end of an unfinished recording asks at every byte of its audio, so a table of
+// the first two characters answers most of them.
+bool MayStartTrailer(const unsigned char* bytes) {
+  static const std::vector<bool> kPairs = [] {
+    std::vector<bool> pairs(1 << 16);
+    const auto add = [&](std::string_view start) {
+      pairs[size_t(static_cast<unsigned char>(start[0])) << 8 |
+            static_cast<unsigned char>(start[1])] = true;
+    };
+    for (std::string_view known : kTrailingIds) add(known);
+    add("ID");
+    add("AP");
+    return pairs;
+  }();
+  if (!kPairs[size_t(bytes[0]) << 8 | bytes[1]]) return false;
+  return std::memcmp(bytes, "ID3", 3) == 0 || std::memcmp(bytes, "APET", 4) == 0 ||
+         IsTrailingId(bytes);
 }
 
 // ID3v2 stores its size in four bytes of seven bits each.
@@ -93,6 +117,9 @@ class Walker {
     big_endian_ ? PutBig(out, value, bytes) : PutLittle(out, value, bytes);
   }
 
+  // Reads the header of the chunk at `offset`: its id and the length of its body as the header
+  // says (for CAF's audio: -1, up to the end). False where no chunk header is there.
+  bool ReadChunk(int64_t offset, ContainerChunk* chunk, int64_t* length) const;
   int64_t After(int64_t body_end, int64_t length) const;
   bool WalkChunks();
   void ReadFormat(const ContainerChunk& chunk);
@@ -108,6 +135,7 @@ class Walker {
   const ReadAt& read_at_;
   const int64_t size_;
   bool big_endian_ = false;
+  int64_t first_chunk_ = 12;
   ContainerWalk walk_;
   size_t audio_index_ = 0;
   const ContainerChunk& audio() const { return walk_.chunks[audio_index_]; }
@@ -120,6 +148,17 @@ class Walker {
 ContainerWalk Walker::Walk() {
   Head head{};
   if (!Read(0, head.data(), 12)) return walk_;
+  if (Read(0, head.data(), 40) && std::memcmp(head.data(), "riff", 4) == 0 &&
+      std::memcmp(head.data() + 4, kW64Riff, 12) == 0 &&
+      std::memcmp(head.data() + 24, "wave", 4) == 0 &&
+      std::memcmp(head.data() + 28, kW64Guid, 12) == 0) {
+    walk_.container = Container::kW64;
+    first_chunk_ = 40;
+  }
+  if (std::memcmp(head.data(), "caff", 4) == 0) {
+    walk_.container = Container::kCaf;
+    first_chunk_ = 8;
+  }
   const std::string_view outer(reinterpret_cast<const char*>(head.data()), 4);
   const std::string_view form(reinterpret_cast<const char*>(head.data() + 8), 4);
   if (form == "WAVE" && outer == "RIFF") walk_.container = Container::kRiff;
@@ -129,7 +168,7 @@ ContainerWalk Walker::Walk() {
   if (form == "AIFC" && outer == "FORM") walk_.container = Container::kAifc;
   if (walk_.container == Container::kOther) return walk_;
   big_endian_ = walk_.container == Container::kRifx || walk_.container == Container::kAiff ||
-                walk_.container == Container::kAifc;
+                walk_.container == Container::kAifc || walk_.container == Container::kCaf;
   if (!WalkChunks()) {
     if (walk_.verdict != Verdict::kBrokenList) walk_.verdict = Verdict::kUnplaced;
     return walk_;
@@ -137,10 +176,17 @@ ContainerWalk Walker::Walk() {
   const int64_t tags_start = AppendedTagsStart();
   const int64_t chunk_end = audio().body_offset + audio().body_size;
   const int64_t pad = audio().body_size & 1;
+  // A claim that ends within a frame, with the rest of the frame after it, is cut short: what
+  // follows is audio, not a pad byte.
+  const int64_t claimed = walk_.claimed_end - walk_.audio_start;
+  const bool cut_in_frame =
+      walk_.block_align > 0 && claimed % walk_.block_align != 0 &&
+      walk_.claimed_end + walk_.block_align - claimed % walk_.block_align <= tags_start;
   std::vector<ContainerChunk> trailing;
   // An audio chunk of odd length may lack its pad byte.
-  if (walk_.claimed_end >= size_ || PlacesTheRest(chunk_end + pad, tags_start, &trailing) ||
-      (pad != 0 && PlacesTheRest(chunk_end, tags_start, &(trailing = {})))) {
+  if (walk_.claimed_end >= size_ ||
+      (!cut_in_frame && (PlacesTheRest(chunk_end + pad, tags_start, &trailing) ||
+                         (pad != 0 && PlacesTheRest(chunk_end, tags_start, &(trailing = {})))))) {
     walk_.audio_end = std::min(walk_.claimed_end, size_);
     walk_.verdict = Verdict::kWhole;
   } else {
@@ -153,11 +199,44 @@ ContainerWalk Walker::Walk() {
   return walk_;
 }
 
-// Where the next chunk starts after a body of `length` bytes that ends at `body_end`: after its
-// pad byte if the length is odd, or
-// right there when the writer left the pad byte out (the library reads such files too).
+bool Walker::ReadChunk(int64_t offset, ContainerChunk* chunk, int64_t* length) const {
+  Head head{};
+  int header = 8;
+  if (walk_.container == Container::kW64) {
+    header = 24;
+    if (!Read(offset, head.data(), 24) || std::memcmp(head.data() + 4, kW64Guid, 12) != 0) {
+      return false;
+    }
+    // W64 counts the header into the length.
+    *length = int64_t(Little64(head.data() + 16) & 0x7FFFFFFFFFFFFFFF) - 24;
+    if (*length < 0) return false;
+  } else if (walk_.container == Container::kCaf) {
+    header = 12;
+    if (!Read(offset, head.data(), 12)) return false;
+    *length = int64_t(Big64(head.data() + 4));
+  } else {
+    if (!Read(offset, head.data(), 8)) return false;
+    *length = Get32(head.data() + 4);
+  }
+  if (!IsPrintableId(head.data()) || *length < -1 ||
+      (*length == -1 && std::memcmp(head.data(), "data", 4) != 0)) {
+    return false;
+  }
+  *chunk = {std::string(reinterpret_cast<const char*>(head.data()), 4), offset, offset + header, 0};
+  chunk->body_size =
+      *length < 0
+          ? size_ - chunk->body_offset
+          : std::clamp<int64_t>(*length, 0, std::max<int64_t>(0, size_ - chunk->body_offset));
+  return true;
+}
+
+// Where the next chunk starts after a body of `length` bytes that ends at `body_end`. In RIFF
+// and AIFF that is after the pad byte of an odd length, or right there when the writer left the
+// pad byte out (the library reads such files too).
 int64_t Walker::After(int64_t body_end, int64_t length) const {
-  if ((length & 1) == 0) return body_end;
+  // W64 starts each chunk on a multiple of eight, CAF packs them without gaps.
+  if (walk_.container == Container::kW64) return (body_end + 7) / 8 * 8;
+  if (walk_.container == Container::kCaf || (length & 1) == 0) return body_end;
   unsigned char id[4];
   const bool padded = Read(body_end + 1, id, 4) && IsPrintableId(id);
   return !padded && Read(body_end, id, 4) && IsPrintableId(id) ? body_end : body_end + 1;
@@ -166,20 +245,17 @@ int64_t Walker::After(int64_t body_end, int64_t length) const {
 // Walks the chunks up to the audio chunk; the chunks after the audio are only taken once they
 // are shown to fit (PlacesTheRest).
 bool Walker::WalkChunks() {
-  Head head{};
-  int64_t offset = 12;
-  for (int count = 0; count < kMostChunks && Read(offset, head.data(), 8); ++count) {
-    if (!IsPrintableId(head.data())) break;
-    int64_t size = Get32(head.data() + 4);
-    ContainerChunk chunk{std::string(reinterpret_cast<const char*>(head.data()), 4), offset,
-                         offset + 8, 0};
+  int64_t offset = first_chunk_;
+  ContainerChunk chunk;
+  int64_t size = 0;
+  for (int count = 0; count < kMostChunks && ReadChunk(offset, &chunk, &size); ++count) {
     const bool audio = chunk.id == "data" || chunk.id == "SSND";
     // RF64 keeps the length of its audio in "ds64"; the chunk's own field says 0xFFFFFFFF.
     if (audio && walk_.container == Container::kRf64 && size == 0xFFFFFFFF &&
         ds64_data_size_ >= 0) {
       size = ds64_data_size_;
+      chunk.body_size = std::clamp<int64_t>(size, 0, size_ - chunk.body_offset);
     }
-    chunk.body_size = std::clamp<int64_t>(size, 0, size_ - chunk.body_offset);
     walk_.chunks.push_back(chunk);
     if (chunk.id == "LIST" && !ListEntriesFit(chunk)) {
       walk_.verdict = Verdict::kBrokenList;
@@ -226,6 +302,12 @@ void Walker::ReadFormat(const ContainerChunk& chunk) {
       }
     }
     walk_.block_align = plain_samples_ ? channels * bytes : 0;
+  } else if (chunk.id == "desc" && length >= 32) {
+    // CAF: rate, format, flags, bytes and frames per packet, channels, bits.
+    const std::string_view codec(reinterpret_cast<const char*>(body.data() + 8), 4);
+    plain_samples_ = codec == "lpcm" || codec == "ulaw" || codec == "alaw";
+    walk_.block_align =
+        plain_samples_ && Big32(body.data() + 20) == 1 ? int(Big32(body.data() + 16)) : 0;
   } else if (chunk.id == "ds64" && length >= 24) {
     ds64_body_ = chunk.body_offset;
     ds64_data_size_ = int64_t(Little64(body.data() + 8) & 0x7FFFFFFFFFFFFFFF);
@@ -256,6 +338,10 @@ void Walker::TakeAudioChunk(const ContainerChunk& chunk, int64_t size) {
     aiff_offset_ = Read(chunk.body_offset, body.data(), 8) ? Big32(body.data()) : 0;
     walk_.audio_start = chunk.body_offset + 8 + aiff_offset_;
     claimed = std::max<int64_t>(0, claimed - 8 - aiff_offset_);
+  } else if (walk_.container == Container::kCaf) {
+    // An edit count comes first; a length of -1 says the audio runs to the end.
+    walk_.audio_start = chunk.body_offset + 4;
+    claimed = size < 0 ? size_ - walk_.audio_start : std::max<int64_t>(0, size - 4);
   }
   walk_.claimed_end = walk_.audio_start + claimed;
 }
@@ -311,15 +397,13 @@ bool Walker::PlacesTheRest(int64_t offset, int64_t end, std::vector<ContainerChu
       offset += kApeBlock + Little32(ape.data() + 12);
       continue;
     }
-    if (have >= 8 && IsPrintableId(head.data())) {
-      const int64_t length = Get32(head.data() + 4);
-      const int64_t next = offset + 8 + length;
-      if (found != nullptr && next <= end) {
-        found->push_back({std::string(reinterpret_cast<const char*>(head.data()), 4), offset,
-                          offset + 8, length});
-      }
+    ContainerChunk chunk;
+    int64_t length = 0;
+    if (ReadChunk(offset, &chunk, &length) && length >= 0) {
+      const int64_t next = chunk.body_offset + length;
+      if (found != nullptr && next <= end) found->push_back(chunk);
       // The last chunk may lack its pad byte.
-      if (next == end || next == size_) return true;
+      if (next == end || next == size_ || After(next, length) == end) return true;
       if (next > end) return false;
       offset = After(next, length);
       continue;
@@ -354,9 +438,7 @@ int64_t Walker::RealAudioEnd(int64_t tags_start) const {
     const size_t read = read_at_(offset, {block.data(), count});
     if (read < 4) break;
     for (size_t at = 0; at + 4 <= read; ++at) {
-      const unsigned char* here = block.data() + at;
-      const bool starts_tag = std::memcmp(here, "ID3", 3) == 0 || std::memcmp(here, "APET", 4) == 0;
-      if ((starts_tag || IsTrailingId(here)) && PlacesTheRest(offset + int64_t(at), tags_start)) {
+      if (MayStartTrailer(block.data() + at) && PlacesTheRest(offset + int64_t(at), tags_start)) {
         return offset + int64_t(at);
       }
     }
@@ -399,6 +481,13 @@ void Walker::Patch() {
       patch(audio().offset + 4, uint64_t(bytes + 8 + aiff_offset_), 4);
       break;
     }
+    case Container::kW64:
+      patch(16, uint64_t(size_), 8);
+      patch(audio().offset + 16, uint64_t(bytes + 24), 8);
+      break;
+    case Container::kCaf:
+      patch(audio().offset + 4, uint64_t(bytes + 4), 8);
+      break;
     case Container::kOther:
       break;
   }

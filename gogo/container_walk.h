@@ -4,6 +4,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gogo {
@@ -13,11 +14,12 @@ using ReadAt = std::function<size_t(int64_t offset, std::span<unsigned char> int
 
 // The containers whose audio sits in one chunk that a header claims the length of, so a writer
 // that never finished can leave more audio than its header says.
-enum class Container { kOther, kRiff, kRifx, kRf64, kAiff, kAifc };
+enum class Container { kOther, kRiff, kRifx, kRf64, kAiff, kAifc, kW64, kCaf };
 
 // One chunk at the top level of the container, as it lies in the file.
 struct ContainerChunk {
-  std::string id;           // its four characters ("LIST", "id3 ", "NAME", "(c) ")
+  std::string id;           // its four characters ("LIST", "id3 ", "NAME", "(c) "); in W64
+                            // the first four of its GUID ("list", "data")
   int64_t offset = 0;       // of its header
   int64_t body_offset = 0;  // of its first byte after the header
   int64_t body_size = 0;    // of its body as far as the file holds it
@@ -55,9 +57,9 @@ struct ContainerWalk {
   const ContainerChunk* Find(std::string_view id) const;
 };
 
-// Walks the container from its header to its last byte. Only headers and a few bytes at each
-// boundary are read, unless the header claims less audio than follows it; then the rest is
-// searched for where the audio ends.
+// Walks the container from its header to its last byte. Only headers, a few bytes at each
+// boundary and trailing zeros are read, unless the header claims less audio than follows it;
+// then the rest is searched for where the audio ends.
 ContainerWalk WalkContainer(const ReadAt& read_at, int64_t file_size);
 
 }  // namespace gogo

@@ -17,8 +17,6 @@ namespace {
 // room for the tags' own limit and a cover refused for its size, far from what memory minds.
 constexpr int64_t kMostItemBytes = int64_t(64) << 20;
 
-std::string Megabytes(int64_t bytes) { return std::to_string((bytes + (1 << 19)) >> 20) + " MB"; }
-
 std::string ReadBytes(const ReadAt& read_at, int64_t offset, int64_t size) {
   std::string bytes(static_cast<size_t>(std::max<int64_t>(0, size)), '\0');
   const size_t read =
@@ -210,7 +208,9 @@ void ReadVorbisComment(std::string_view block, Tags& tags) {
 Tags ReadFlac(const ReadAt& read_at, int64_t file_size, int64_t start) {
   Tags tags;
   int64_t at = start + 4;
-  for (bool last = false; !last && at + 4 <= file_size;) {
+  // libFLAC has checked the blocks already; the count only guards against a broken file.
+  constexpr int kMostBlocks = 1024;
+  for (int blocks = 0, last = 0; !last && blocks < kMostBlocks && at + 4 <= file_size; ++blocks) {
     const std::string head = ReadBytes(read_at, at, 4);
     if (head.size() < 4) break;
     last = (head[0] & 0x80) != 0;
@@ -363,6 +363,12 @@ Tags ReadChunks(const ReadAt& read_at, const std::vector<ContainerChunk>& chunks
   return id3;
 }
 
+// The containers whose INFO lists and text chunks are read (RIFX's big-endian lists are not).
+bool HoldsTagChunks(Container container) {
+  return container == Container::kRiff || container == Container::kRf64 ||
+         container == Container::kAiff || container == Container::kAifc;
+}
+
 }  // namespace
 
 Tags ReadInputTags(const AudioInput& input) {
@@ -384,7 +390,7 @@ Tags ReadInputTags(const AudioInput& input) {
     tags.FillFrom(id3);
   } else if (head.starts_with("OggS")) {
     tags = ReadOgg(read_at, file_size);
-  } else if (input.walk().verdict != Verdict::kNotWalked) {
+  } else if (HoldsTagChunks(input.walk().container)) {
     tags = ReadChunks(read_at, input.walk().chunks);
   }
   tags.FillFrom(ReadLibraryTags(input.handle()));

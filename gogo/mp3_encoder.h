@@ -2,6 +2,8 @@
 
 #include <lame/lame.h>
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -42,7 +44,9 @@ class Mp3Encoder {
   std::optional<std::span<const unsigned char>> Encode(const float* frames, int count);
   std::optional<std::span<const unsigned char>> Flush();
 
-  // The info frame with the final length and seek table; empty when the library writes none.
+  // The info frame with the final length and seek table. Where the library writes none (a
+  // constant bitrate whose frames are too small to hold it), the encoder makes its own in a
+  // larger frame, and the stream starts with a placeholder for it all the same.
   std::vector<unsigned char> LametagFrame() const;
 
   // Samples per channel in one frame, and the rate the frames carry.
@@ -54,11 +58,24 @@ class Mp3Encoder {
  private:
   explicit Mp3Encoder(lame_t lame, int channels);
   std::optional<std::span<const unsigned char>> Result(int bytes);
+  // Counts what the stream holds for the encoder's own info frame.
+  void Tally(std::span<const unsigned char> bytes);
 
   lame_t lame_;
   int channels_;
   std::vector<unsigned char> id3v2_tag_;
   std::vector<unsigned char> mp3_buffer_;
+
+  // Only for the encoder's own info frame: the frame to fill in, and what it must say.
+  std::vector<unsigned char> own_info_frame_;
+  bool placeholder_given_ = false;
+  std::vector<unsigned char> with_placeholder_;
+  uint16_t music_crc_ = 0;
+  int64_t audio_bytes_ = 0;
+  std::vector<int64_t> frame_starts_;
+  int64_t next_frame_ = 0;
+  std::array<unsigned char, 4> header_{};
+  int header_bytes_ = 0;
 };
 
 }  // namespace gogo

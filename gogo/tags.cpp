@@ -53,8 +53,6 @@ void AppendUtf16(std::u16string& out, char32_t code) {
 bool IsJpeg(std::string_view data) { return data.starts_with("\xFF\xD8\xFF"); }
 bool IsPng(std::string_view data) { return data.starts_with("\x89PNG\r\n\x1A\n"); }
 
-std::string Megabytes(size_t bytes) { return std::to_string((bytes + (1 << 19)) >> 20) + " MB"; }
-
 }  // namespace
 
 void Tags::AddText(const std::string& frame, std::string_view text) {
@@ -82,8 +80,9 @@ void Tags::AddPicture(int type, std::string_view description, std::string data) 
 
 bool Tags::AcceptsPictureOf(int type, size_t bytes) {
   if (bytes <= kMostPictureBytes) return true;
-  Note("das Bild \"" + PictureName(type) + "\" ist mit " + Megabytes(bytes) + " größer als die " +
-       Megabytes(kMostPictureBytes) + ", die ein Bild haben darf, und fehlt in der MP3-Datei");
+  Note("das Bild \"" + PictureName(type) + "\" ist mit " + Megabytes(int64_t(bytes)) +
+       " größer als die " + Megabytes(int64_t(kMostPictureBytes)) +
+       ", die ein Bild haben darf, und fehlt in der MP3-Datei");
   return false;
 }
 
@@ -95,7 +94,7 @@ void Tags::AddRawFrame(std::string frame) {
 bool Tags::Fits(size_t bytes, const std::string& what) {
   if (bytes_ + bytes > kMostBytes) {
     Note(what + " fehlt in der MP3-Datei: alle Tags zusammen hätten mehr als " +
-         Megabytes(kMostBytes));
+         Megabytes(int64_t(kMostBytes)));
     return false;
   }
   bytes_ += bytes;
@@ -156,6 +155,8 @@ std::string Utf8Of(std::string_view bytes) {
   }
   return text;
 }
+
+std::string Megabytes(int64_t bytes) { return std::to_string((bytes + (1 << 19)) >> 20) + " MB"; }
 
 std::string PictureName(int type) {
   static constexpr const char* kNames[] = {"Sonstiges",     "Dateisymbol",   "anderes Dateisymbol",

@@ -3,6 +3,7 @@
 #include <sndfile.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -72,6 +73,9 @@ std::string Utf8Of(std::string_view bytes);
 // The text as UTF-16 with a byte order mark, the form ID3v2.3 frames hold other than ASCII in.
 // Bytes that are not valid UTF-8 are read as Latin-1, so nothing is dropped.
 std::u16string Utf16WithByteOrderMark(std::string_view text);
+
+// A size in whole megabytes, for German notes ("50 MB").
+std::string Megabytes(int64_t bytes);
 
 // The name of a picture type in German notes ("Titelbild" for 3).
 std::string PictureName(int type);

@@ -19,6 +19,7 @@
 #include <csignal>
 #include <map>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "support/test_support.h"
@@ -275,6 +276,11 @@ TEST_F(GogoTest, EncodedFilesDecodeToTheInputItselfWithinOneFrame) {
       {"float", {2, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 3.6}},
       {"mono_double", {1, 48000, SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 3.2}},
       {"mono22050", {1, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 7.0}, {"-b", "64"}},
+      // Constant bitrates whose frames are too small for the library's own info frame.
+      {"mono8000", {1, 8000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 9.0}},
+      {"mono11025", {1, 11025, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8.0}},
+      {"mono16000", {1, 16000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 7.5}},
+      {"mono22050_32", {1, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 7.0}, {"-b", "32"}},
       {"stereo22050", {2, 22050, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 6.8}, {"-b", "96", "-m", "s"}},
       {"unsigned8", {1, 32000, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 4.7}},
       {"aiff", {2, 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 3.4}},
@@ -1078,17 +1084,18 @@ TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
          WriteText(p, ReadBytes(p).left(30));
        },
        "keine lesbare Audiodatei"},
-      // A recorder that crashed leaves the audio after a data chunk that claims less, or none.
+      // A recorder that crashed leaves the audio after a data chunk that claims less, or none;
+      // compressed audio cannot be read on past the claim.
       {"unfinished.wav",
        [](const QString& p) {
-         WriteTone(p, {});
+         WriteTone(p, {2, 44100, SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM});
          SetDataSize(p, 0);
        },
        "mehr Audiodaten, als ihr Kopf angibt"},
       {"cut-short.wav",
        [](const QString& p) {
-         WriteTone(p, {});
-         SetDataSize(p, 4 * 44100);
+         WriteTone(p, {1, 44100, SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM});
+         SetDataSize(p, 4 * 4096);
        },
        "mehr Audiodaten, als ihr Kopf angibt"},
       {"no-samples.wav",
@@ -1128,6 +1135,244 @@ TEST_F(GogoTest, EveryBadInputFailsWithOneLineAndLeavesNothing) {
         << run.error_output.toStdString();
     EXPECT_EQ(Entries(case_folder.path()), before);
     EXPECT_EQ(ReadBytes(input), bytes);
+  }
+}
+
+// Bytes of one sample in a file of `format`.
+int SampleBytes(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_24:
+      return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+      return 4;
+    default:
+      return 2;
+  }
+}
+
+void PutNumber(QByteArray& bytes, qsizetype at, quint64 value, int count, bool big_endian) {
+  for (int i = 0; i < count; ++i) {
+    bytes[at + (big_endian ? count - 1 - i : i)] = char(value >> (8 * i));
+  }
+}
+
+// Makes the header of a file that libsndfile wrote claim `audio_bytes` of audio, the way a
+// recorder leaves it when it crashes between two rewrites of its header.
+void ClaimAudioBytes(QByteArray& bytes, quint64 audio_bytes, int frame_bytes) {
+  if (bytes.startsWith("FORM")) {
+    PutNumber(bytes, bytes.indexOf("SSND") + 4, audio_bytes + 8, 4, true);
+    PutNumber(bytes, bytes.indexOf("COMM") + 10, audio_bytes / frame_bytes, 4, true);
+  } else if (bytes.startsWith("riff")) {
+    PutNumber(bytes, bytes.indexOf("data") + 16, audio_bytes + 24, 8, false);
+  } else if (bytes.startsWith("caff")) {
+    PutNumber(bytes, bytes.indexOf("data") + 4, audio_bytes + 4, 8, true);
+  } else if (bytes.startsWith("RF64")) {
+    const qsizetype ds64 = bytes.indexOf("ds64") + 8;
+    PutNumber(bytes, ds64 + 8, audio_bytes, 8, false);
+    PutNumber(bytes, ds64 + 16, audio_bytes / frame_bytes, 8, false);
+  } else {
+    PutNumber(bytes, bytes.indexOf("data") + 4, audio_bytes, 4, false);
+  }
+}
+
+struct ClaimCase {
+  const char* name;
+  Tone tone;
+};
+
+// Whatever part of its audio the header claims, nothing is lost: every sample the file holds
+// is in the MP3, and a file whose header claims less stays, even with -delete.
+TEST_F(GogoTest, AHeaderThatClaimsPartOfTheAudioLosesNoSample) {
+  const ClaimCase cases[] = {
+      {"mono16.wav", {1, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.5}},
+      {"stereo16.wav", {2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.5}},
+      {"mono24.wav", {1, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1.5}},
+      {"stereo24.wavex", {2, 48000, SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 1.5}},
+      {"float.wav", {2, 44100, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1.5}},
+      {"mono_float.wav", {1, 32000, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1.5}},
+      {"stereo16.aiff", {2, 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 1.5}},
+      {"mono24.aiff", {1, 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_24, 1.5}},
+      {"float.aifc", {2, 48000, SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 1.5}},
+      {"stereo16.rf64", {2, 44100, SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 1.5}},
+      {"mono_float.rf64", {1, 48000, SF_FORMAT_RF64 | SF_FORMAT_FLOAT, 1.5}},
+      {"stereo16.w64", {2, 44100, SF_FORMAT_W64 | SF_FORMAT_PCM_16, 1.5}},
+      {"mono_float.caf", {1, 44100, SF_FORMAT_CAF | SF_FORMAT_FLOAT, 1.5}},
+      {"stereo24.caf", {2, 48000, SF_FORMAT_CAF | SF_FORMAT_PCM_24, 1.5}},
+  };
+  const unsigned seed = std::random_device{}();
+  std::mt19937 random(seed);
+  for (const ClaimCase& c : cases) {
+    const QString written = Path(QString::fromLatin1(c.name));
+    WriteTone(written, c.tone);
+    const QByteArray original = ReadBytes(written);
+    const int frame_bytes = c.tone.channels * SampleBytes(c.tone.format);
+    const quint64 frames = quint64(c.tone.seconds * c.tone.sample_rate);
+    const quint64 audio = frames * frame_bytes;
+    const quint64 claims[] = {
+        0,
+        quint64(frame_bytes),
+        std::uniform_int_distribution<quint64>(1, frames - 1)(random) * frame_bytes,
+        std::uniform_int_distribution<quint64>(1, audio - 1)(random),
+        audio - 1,
+        audio};
+    for (const quint64 claim : claims) {
+      SCOPED_TRACE(std::string(c.name) + " claiming " + std::to_string(claim) + " of " +
+                   std::to_string(audio) + " bytes (seed " + std::to_string(seed) + ")");
+      QByteArray bytes = original;
+      ClaimAudioBytes(bytes, claim, frame_bytes);
+      const QString input = Path(QStringLiteral("take") + QString::fromLatin1(c.name));
+      WriteText(input, bytes);
+      const GogoRun run = RunGogo({QStringLiteral("-delete"), input}, folder());
+      EXPECT_EQ(DecodedFrames(Path(QStringLiteral("take") + QFileInfo(written).baseName() +
+                                   QStringLiteral(".mp3"))),
+                sf_count_t(frames));
+      if (claim == audio) {
+        EXPECT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(input));
+      } else {
+        EXPECT_EQ(run.exit_code, 1);
+        EXPECT_TRUE(
+            run.error_output.contains(QStringLiteral("mehr Audiodaten, als ihr Kopf angibt")))
+            << run.error_output.toStdString();
+        EXPECT_EQ(ReadBytes(input), bytes);
+      }
+    }
+  }
+}
+
+QByteArray Chunk(const char* id, const QByteArray& body, bool pad = true) {
+  QByteArray chunk(id, 4);
+  chunk.append(4, '\0');
+  PutNumber(chunk, 4, quint64(body.size()), 4, false);
+  chunk += body;
+  if (pad && body.size() % 2 != 0) chunk.append('\0');
+  return chunk;
+}
+
+QByteArray Riff(const QByteArray& chunks) {
+  QByteArray riff = "RIFF" + QByteArray(4, '\0') + "WAVE" + chunks;
+  PutNumber(riff, 4, quint64(riff.size() - 8), 4, false);
+  return riff;
+}
+
+// An ID3v2 tag of `size` bytes in all; version 4 with its footer.
+QByteArray Id3v2(int version, int size) {
+  const int body = size - 10 - (version == 4 ? 10 : 0);
+  QByteArray head = "ID3" + QByteArray(1, char(version)) + QByteArray(1, '\0') +
+                    QByteArray(1, char(version == 4 ? 0x10 : 0)) + QByteArray(4, '\0');
+  for (int i = 0; i < 4; ++i) head[6 + i] = char((body >> (7 * (3 - i))) & 0x7F);
+  QByteArray frame = "TIT2" + QByteArray(4, '\0') + QByteArray(2, '\0') + "\3Titel";
+  PutNumber(frame, 4, quint64(frame.size() - 10), 4, true);
+  QByteArray tag = head + frame + QByteArray(body - frame.size(), '\0');
+  if (version == 4) tag += "3DI" + head.mid(3);
+  return tag;
+}
+
+// An APEv2 tag with lyrics of 2 KiB, with or without its header.
+QByteArray Ape(bool with_header) {
+  const QByteArray lyrics(2048, 'l');
+  QByteArray item = QByteArray(8, '\0') + "Lyrics" + '\0' + lyrics;
+  PutNumber(item, 0, quint64(lyrics.size()), 4, false);
+  QByteArray footer = "APETAGEX" + QByteArray(24, '\0');
+  PutNumber(footer, 8, 2000, 4, false);
+  PutNumber(footer, 12, quint64(item.size() + 32), 4, false);
+  PutNumber(footer, 16, 1, 4, false);
+  PutNumber(footer, 20, with_header ? 0x80000000u : 0, 4, false);
+  QByteArray header = footer;
+  PutNumber(header, 20, 0xA0000000u, 4, false);
+  return (with_header ? header : QByteArray()) + item + footer;
+}
+
+struct GoodFileCase {
+  const char* name;
+  // From the "fmt " chunk's body and the samples.
+  std::function<QByteArray(const QByteArray& format, const QByteArray& samples)> make;
+};
+
+// Files as tag editors, recorders and converters leave them: every byte is something the walk
+// knows, so each is encoded whole and deleted.
+TEST_F(GogoTest, GoodFilesOfEveryWriterAreEncodedWholeAndDeleted) {
+  const QByteArray info = Chunk("LIST", "INFO" + Chunk("INAM", "Titel") + Chunk("IART", "Ich"));
+  const QByteArray odd_info =
+      Chunk("LIST", "INFO" + Chunk("INAM", "Titel", false) + Chunk("IART", "Ich", false), false);
+  const QByteArray metadata = info + Chunk("bext", QByteArray(602, 'b')) +
+                              Chunk("iXML", "<BWFXML/>") + Chunk("cue ", QByteArray(4, '\0'));
+  const GoodFileCase cases[] = {
+      {"id3v2.3",
+       [](auto f, auto s) { return Riff(Chunk("fmt ", f) + Chunk("data", s)) + Id3v2(3, 2048); }},
+      {"id3v2.4",
+       [](auto f, auto s) { return Riff(Chunk("fmt ", f) + Chunk("data", s)) + Id3v2(4, 2048); }},
+      {"ape",
+       [](auto f, auto s) { return Riff(Chunk("fmt ", f) + Chunk("data", s)) + Ape(false); }},
+      {"ape with header",
+       [](auto f, auto s) { return Riff(Chunk("fmt ", f) + Chunk("data", s)) + Ape(true); }},
+      {"id3v1",
+       [](auto f, auto s) {
+         return Riff(Chunk("fmt ", f) + Chunk("data", s)) + "TAG" + QByteArray(125, ' ');
+       }},
+      {"ape and id3v1",
+       [](auto f, auto s) {
+         return Riff(Chunk("fmt ", f) + Chunk("data", s)) + Ape(true) + "TAG" +
+                QByteArray(125, ' ');
+       }},
+      {"zeros",
+       [](auto f, auto s) {
+         return Riff(Chunk("fmt ", f) + Chunk("data", s)) + QByteArray(3000, '\0');
+       }},
+      {"odd info without pad",
+       [&](auto f, auto s) { return Riff(Chunk("fmt ", f) + odd_info + Chunk("data", s)); }},
+      {"metadata after the audio",
+       [&](auto f, auto s) { return Riff(Chunk("fmt ", f) + Chunk("data", s) + metadata); }},
+      {"odd last chunk without pad",
+       [&](auto f, auto s) {
+         return Riff(Chunk("fmt ", f) + Chunk("data", s) + Chunk("iXML", "<BWF/>x", false));
+       }},
+      {"id3 chunk",
+       [](auto f, auto s) {
+         return Riff(Chunk("fmt ", f) + Chunk("data", s) + Chunk("id3 ", Id3v2(3, 1025)));
+       }},
+      // A converter's own note before the audio, and one that streams with the sizes unknown.
+      {"converter",
+       [](auto f, auto s) {
+         return Riff(Chunk("fmt ", f) + Chunk("LIST", "INFO" + Chunk("ISFT", "Lavf59.27.100")) +
+                     Chunk("data", s));
+       }},
+      {"streamed",
+       [](auto f, auto s) {
+         QByteArray riff = Riff(Chunk("fmt ", f) + Chunk("data", s));
+         PutNumber(riff, 4, 0xFFFFFFFF, 4, false);
+         PutNumber(riff, riff.indexOf("data") + 4, 0xFFFFFFFF, 4, false);
+         return riff;
+       }},
+  };
+  const QString written = Path(QStringLiteral("tone.wav"));
+  const Tone tone{2, 44100, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.5};
+  WriteTone(written, tone);
+  const QByteArray plain = ReadBytes(written);
+  ASSERT_EQ(plain.indexOf("data"), 36);
+  const sf_count_t frames = sf_count_t(tone.seconds * tone.sample_rate);
+  for (const GoodFileCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString input = Path(QStringLiteral("good.wav"));
+    WriteText(input, c.make(plain.mid(20, 16), plain.mid(44)));
+    const GogoRun run = RunGogo({QStringLiteral("-delete"), input}, folder());
+    EXPECT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(input));
+    EXPECT_EQ(DecodedFrames(Path(QStringLiteral("good.mp3"))), frames);
+  }
+  // Files that the audio library itself writes, with their tags where it puts them.
+  for (const int format : {SF_FORMAT_WAV | SF_FORMAT_FLOAT, SF_FORMAT_WAVEX | SF_FORMAT_PCM_24,
+                           SF_FORMAT_AIFF | SF_FORMAT_PCM_16, SF_FORMAT_AIFF | SF_FORMAT_FLOAT,
+                           SF_FORMAT_RF64 | SF_FORMAT_PCM_16, SF_FORMAT_W64 | SF_FORMAT_PCM_24,
+                           SF_FORMAT_CAF | SF_FORMAT_PCM_16}) {
+    SCOPED_TRACE(format);
+    const QString input = Path(QStringLiteral("library.snd"));
+    WriteTone(input, {2, 44100, format, 1.5}, {{SF_STR_TITLE, "Titel"}, {SF_STR_ARTIST, "Ich"}});
+    const GogoRun run = RunGogo({QStringLiteral("-delete"), input}, folder());
+    EXPECT_EQ(run.exit_code, 0) << run.error_output.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(input));
+    EXPECT_EQ(DecodedFrames(Path(QStringLiteral("library.mp3"))), frames);
   }
 }
 

@@ -76,6 +76,26 @@ void WriteMp3(const std::string& folder, int channels, int sample_rate, int bitr
   }
 }
 
+// A recording whose header claims a quarter of its audio, with tags appended at the end.
+void WriteUnfinished(const std::string& folder) {
+  std::FILE* whole = std::fopen((folder + "/pcm16.wav").c_str(), "rb");
+  if (whole == nullptr) return;
+  std::vector<unsigned char> bytes(1 << 16);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), whole));
+  std::fclose(whole);
+  const auto data =
+      std::search(bytes.begin(), bytes.end(), std::begin("data"), std::end("data") - 1);
+  if (data == bytes.end() || bytes.end() - data < 8) return;
+  const size_t claimed = 400;
+  for (int i = 0; i < 4; ++i) data[4 + i] = static_cast<unsigned char>(claimed >> (8 * i));
+  const char id3v1[128] = "TAG";
+  bytes.insert(bytes.end(), id3v1, id3v1 + sizeof id3v1);
+  if (std::FILE* file = std::fopen((folder + "/unfinished.wav").c_str(), "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+}
+
 std::string ReadFile(const std::string& path) {
   std::string bytes;
   if (FILE* file = std::fopen(path.c_str(), "rb")) {
@@ -179,10 +199,13 @@ int main(int argc, char** argv) {
       {"pcm16.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, 44100},
       {"pcm16.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, 44100},
       {"ulaw.au", SF_FORMAT_AU | SF_FORMAT_ULAW, 1, 8000},
+      {"pcm16.rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 2, 44100},
+      {"float.aifc", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 1, 48000},
       {"vorbis.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100},
       {"opus.ogg", SF_FORMAT_OGG | SF_FORMAT_OPUS, 1, 48000},
   };
   for (const Seed& seed : seeds) Write(argv[1], seed);
+  WriteUnfinished(argv[1]);
   AddId3Chunk(argv[1], "pcm16.wav", "id3.wav");
   AddId3Chunk(argv[1], "pcm16.aiff", "id3.aiff");
   AddFlacBlocks(argv[1], "pcm16.flac", "blocks.flac");
