@@ -386,7 +386,12 @@ Tags ReadInputTags(const AudioInput& input) {
                                    int64_t(head[8] & 0x7F) << 7 | int64_t(head[9] & 0x7F));
     if (ReadBytes(read_at, tag_size, 4) == "fLaC") tags = ReadFlac(read_at, file_size, tag_size);
     Tags id3;
-    if (tag_size <= kMostItemBytes) ReadId3v2Tag(ReadBytes(read_at, 0, tag_size), id3);
+    if (tag_size <= kMostItemBytes) {
+      ReadId3v2Tag(ReadBytes(read_at, 0, tag_size), id3);
+    } else {
+      id3.Note("das ID3v2-Tag der Eingabe ist mit " + Megabytes(tag_size) + " größer als " +
+               Megabytes(kMostItemBytes) + " und fehlt in der MP3-Datei");
+    }
     tags.FillFrom(id3);
   } else if (head.starts_with("OggS")) {
     tags = ReadOgg(read_at, file_size);
