@@ -52,6 +52,11 @@ class AudioInput {
   SNDFILE* handle() const { return file_; }
   // What the walk found: the chunks, where the audio lies, and whether the header claims it all.
   const ContainerWalk& walk() const { return walk_; }
+  // Reads the input's own bytes, past the library (its tags); returns how many it read.
+  size_t ReadAt(int64_t offset, std::span<unsigned char> into) const {
+    return stream_.ReadAt(offset, into);
+  }
+  int64_t length() const { return stream_.length; }
   // Why the input must stay even once it is encoded whole, in German; empty when it may go.
   // The audio of such a file is read all the same, as far as it really goes.
   std::string KeepReason() const;

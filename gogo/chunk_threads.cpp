@@ -14,7 +14,7 @@ namespace gogo {
 namespace {
 
 std::unique_ptr<Mp3Encoder> NewEncoder(const ChunkEncoding& job, std::string* error) {
-  return Mp3Encoder::Create(job.settings, job.channels, job.sample_rate, Tags{}, error);
+  return Mp3Encoder::Create(job.settings, job.channels, job.sample_rate, {}, error);
 }
 
 // Encodes the chunk's samples as the reader makes them available. False on a failure (then

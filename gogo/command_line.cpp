@@ -19,8 +19,16 @@ constexpr std::string_view kUsage =
     R"(Aufruf: gogo [OPTIONEN] EINGABE [AUSGABE]
 
 Kodiert eine Audiodatei (WAVE, AIFF, FLAC und alles, was libsndfile liest; Mono oder
-Stereo, Abtastrate 1 bis 768 kHz) als MP3. Titel, Interpret, Album, Datum, Kommentar,
-Titelnummer und Genre der Eingabe werden als ID3v2-Tags übernommen.
+Stereo, Abtastrate 1 bis 768 kHz) als MP3.
+
+Die Tags und Bilder der Eingabe (Vorbis-Kommentare und Bilder von FLAC, Kommentare von Ogg
+Vorbis und Opus, Infoliste von WAVE, Texte von AIFF, ID3v2-Tags in WAVE und AIFF) stehen
+als ID3v2.3-Tag am Anfang der MP3-Datei: Titel, Interpret, Album, Albuminterpret,
+Titel- und CD-Nummer (etwa 3/12), Jahr, Genre, Kommentar, Komponist, Texter, Copyright,
+kodiert von, ISRC, ReplayGain (als TXXX-Rahmen wie REPLAYGAIN_TRACK_GAIN) und alle
+übrigen Felder als TXXX-Rahmen ihres Namens; Bilder (JPEG und PNG, je Bild bis 16 MB)
+mit ihrer Art (Titelbild, Rückseite, ...). Was beschädigt oder zu groß ist, fehlt, und
+eine Zeile sagt, was; die Audiodaten werden trotzdem kodiert.
 
 Optionen (vor der Eingabe, in beliebiger Reihenfolge):
   -b N        feste Bitrate N kbit/s: 32 40 48 56 64 80 96 112 128 160 192 224 256 320;

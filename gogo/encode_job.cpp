@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "audio_input.h"
+#include "id3v2_tag.h"
+#include "input_tags.h"
 #include "mp3_encoder.h"
 #include "parallel_encode.h"
 #include "system_reason.h"
-#include "tags.h"
 
 namespace gogo {
 namespace {
@@ -244,6 +245,13 @@ bool DeleteInput(const std::string& input, const struct stat& input_status,
   return false;
 }
 
+// The input's tags; what had to be left out of them is told, one line each.
+Tags TagsOf(const AudioInput& input, const std::string& path) {
+  Tags tags = ReadInputTags(input);
+  for (const std::string& note : tags.notes()) Report(Quoted(path) + ": " + note);
+  return tags;
+}
+
 Outcome Encode(const Options& options, int input_descriptor, const struct stat& input_status,
                const volatile std::sig_atomic_t& stop_requested, OutputFile::Strategy strategy,
                const ThreadedEncoding& threaded) {
@@ -257,13 +265,15 @@ Outcome Encode(const Options& options, int input_descriptor, const struct stat& 
   if (!OutputPathIsUsable(output_path, input_status)) return Outcome::kFailed;
   const EncoderSettings settings{options.bitrate, options.vbr_quality, options.mode,
                                  options.quality, options.no_psy};
+  // Made once, so one thread and several write the very same tag.
+  const std::vector<unsigned char> id3v2_tag = Id3v2TagFor(TagsOf(*input, options.input));
   std::unique_ptr<Mp3Encoder> encoder;
   std::unique_ptr<OutputFile> output;
   // A new encoder and a new output, holding the ID3v2 tag.
   auto start = [&] {
     output.reset();
-    encoder = Mp3Encoder::Create(settings, input->channels(), input->sample_rate(),
-                                 ReadTags(input->handle()), &error);
+    encoder =
+        Mp3Encoder::Create(settings, input->channels(), input->sample_rate(), id3v2_tag, &error);
     output = encoder ? OutputFile::Create(output_path, strategy, &error) : nullptr;
     if (!output || !output->Write(encoder->Id3v2Tag(), &error)) {
       Report(error);

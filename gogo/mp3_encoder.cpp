@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "mp3_frames.h"
 
@@ -118,7 +119,8 @@ Mp3Encoder::Mp3Encoder(lame_t lame, int channels) : lame_(lame), channels_(chann
 Mp3Encoder::~Mp3Encoder() { lame_close(lame_); }
 
 std::unique_ptr<Mp3Encoder> Mp3Encoder::Create(const EncoderSettings& settings, int channels,
-                                               int sample_rate, const Tags& tags,
+                                               int sample_rate,
+                                               std::vector<unsigned char> id3v2_tag,
                                                std::string* error) {
   lame_t lame = lame_init();
   if (lame == nullptr) {
@@ -127,7 +129,6 @@ std::unique_ptr<Mp3Encoder> Mp3Encoder::Create(const EncoderSettings& settings, 
   }
   std::unique_ptr<Mp3Encoder> encoder(new Mp3Encoder(lame, channels));
   Configure(lame, settings, channels, sample_rate);
-  WriteTags(lame, tags);
   if (lame_init_params(lame) < 0) {
     *error =
         "der MP3-Kodierer lehnt diese Einstellungen für " + std::to_string(sample_rate) + " Hz ab";
@@ -140,11 +141,7 @@ std::unique_ptr<Mp3Encoder> Mp3Encoder::Create(const EncoderSettings& settings, 
   const int upsampling = std::max(1, (out_rate + in_rate - 1) / in_rate);
   encoder->mp3_buffer_.resize(size_t(kBlockFrames) * upsampling * 5 / 4 + 7200);
   if (!LibraryWritesInfoFrame(lame)) encoder->own_info_frame_ = InfoFrameFor(lame);
-  const size_t tag_size = lame_get_id3v2_tag(lame, nullptr, 0);
-  if (tag_size > 0) {
-    encoder->id3v2_tag_.resize(tag_size);
-    lame_get_id3v2_tag(lame, encoder->id3v2_tag_.data(), tag_size);
-  }
+  encoder->id3v2_tag_ = std::move(id3v2_tag);
   return encoder;
 }
 

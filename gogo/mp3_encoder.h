@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "tags.h"
-
 namespace gogo {
 
 struct EncoderSettings {
@@ -34,8 +32,10 @@ class Mp3Encoder {
   Mp3Encoder(const Mp3Encoder&) = delete;
   Mp3Encoder& operator=(const Mp3Encoder&) = delete;
 
+  // `id3v2_tag` is what stands before the audio (ID3v2TagFor), empty for none.
   static std::unique_ptr<Mp3Encoder> Create(const EncoderSettings& settings, int channels,
-                                            int sample_rate, const Tags& tags, std::string* error);
+                                            int sample_rate, std::vector<unsigned char> id3v2_tag,
+                                            std::string* error);
 
   const std::vector<unsigned char>& Id3v2Tag() const { return id3v2_tag_; }
 

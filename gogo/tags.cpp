@@ -1,26 +1,11 @@
 #include "tags.h"
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 
 namespace gogo {
 namespace {
-
-std::string Cleaned(const char* text) {
-  if (text == nullptr) return {};
-  std::string cleaned(text);
-  // INFO chunks are often padded with blanks.
-  while (!cleaned.empty() && (cleaned.back() == ' ' || cleaned.back() == '\t')) {
-    cleaned.pop_back();
-  }
-  return cleaned;
-}
-
-bool IsAscii(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
 
 // Decodes one UTF-8 sequence at `index`; nothing when the bytes there are not valid UTF-8.
 std::optional<char32_t> DecodeUtf8(std::string_view text, size_t& index) {
@@ -65,71 +50,124 @@ void AppendUtf16(std::u16string& out, char32_t code) {
   out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
 }
 
-const unsigned short* AsLame(const std::u16string& text) {
-  return reinterpret_cast<const unsigned short*>(text.c_str());
-}
-
-void WriteText(lame_t encoder, const char* frame, const std::string& text) {
-  if (text.empty()) return;
-  if (IsAscii(text)) {
-    id3tag_set_textinfo_latin1(encoder, frame, text.c_str());
-  } else {
-    id3tag_set_textinfo_utf16(encoder, frame, AsLame(Utf16WithByteOrderMark(text)));
-  }
-}
-
-void WriteComment(lame_t encoder, const std::string& text) {
-  if (text.empty()) return;
-  // "XXX" is ID3v2's word for an unknown language.
-  if (IsAscii(text)) {
-    id3tag_set_comment_latin1(encoder, "XXX", "", text.c_str());
-  } else {
-    const std::u16string description = Utf16WithByteOrderMark("");
-    id3tag_set_comment_utf16(encoder, "XXX", AsLame(description),
-                             AsLame(Utf16WithByteOrderMark(text)));
-  }
-}
-
-// ID3v2.3 keeps the year alone; a full date such as "2024-05-01" gives its year.
-std::string YearOf(const std::string& date) {
-  if (date.size() >= 4) {
-    bool digits = true;
-    for (int i = 0; i < 4; ++i) digits = digits && date[i] >= '0' && date[i] <= '9';
-    if (digits) return date.substr(0, 4);
-  }
-  return date;
-}
+bool IsJpeg(std::string_view data) { return data.starts_with("\xFF\xD8\xFF"); }
+bool IsPng(std::string_view data) { return data.starts_with("\x89PNG\r\n\x1A\n"); }
 
 }  // namespace
 
-bool Tags::empty() const {
-  return title.empty() && artist.empty() && album.empty() && date.empty() && comment.empty() &&
-         track.empty() && genre.empty();
+void Tags::AddText(const std::string& frame, std::string_view text) {
+  const std::string value = Utf8Of(text);
+  if (value.empty()) return;
+  for (auto& [id, held] : texts_) {
+    if (id != frame) continue;
+    if (held == value || !Fits(value.size() + 2, "der Text " + frame)) return;
+    held += "; " + value;
+    return;
+  }
+  if (Fits(frame.size() + value.size(), "der Text " + frame)) texts_.emplace_back(frame, value);
 }
 
-Tags ReadTags(SNDFILE* file) {
+void Tags::AddPicture(int type, std::string_view description, std::string data) {
+  const std::string name = "das Bild \"" + PictureName(type) + "\"";
+  const char* mime = IsJpeg(data) ? "image/jpeg" : IsPng(data) ? "image/png" : nullptr;
+  if (mime == nullptr) {
+    Note(name + " ist weder JPEG noch PNG und fehlt in der MP3-Datei");
+    return;
+  }
+  if (!AcceptsPictureOf(type, data.size()) || !Fits(data.size() + description.size(), name)) return;
+  pictures_.push_back({type, mime, Utf8Of(description), std::move(data)});
+}
+
+bool Tags::AcceptsPictureOf(int type, size_t bytes) {
+  if (bytes <= kMostPictureBytes) return true;
+  Note("das Bild \"" + PictureName(type) + "\" ist mit " + Megabytes(int64_t(bytes)) +
+       " größer als die " + Megabytes(int64_t(kMostPictureBytes)) +
+       ", die ein Bild haben darf, und fehlt in der MP3-Datei");
+  return false;
+}
+
+void Tags::AddRawFrame(std::string frame) {
+  if (Fits(frame.size(), "der Rahmen " + frame.substr(0, 4)))
+    raw_frames_.push_back(std::move(frame));
+}
+
+bool Tags::Fits(size_t bytes, const std::string& what) {
+  if (bytes_ + bytes > kMostBytes) {
+    Note(what + " fehlt in der MP3-Datei: alle Tags zusammen hätten mehr als " +
+         Megabytes(int64_t(kMostBytes)));
+    return false;
+  }
+  bytes_ += bytes;
+  return true;
+}
+
+void Tags::FillFrom(const Tags& other) {
+  for (const auto& [frame, text] : other.texts_) {
+    if (Text(frame) == nullptr) AddText(frame, text);
+  }
+  for (const Picture& picture : other.pictures_) {
+    const bool held = std::any_of(pictures_.begin(), pictures_.end(),
+                                  [&](const Picture& p) { return p.type == picture.type; });
+    if (!held) AddPicture(picture.type, picture.description, picture.data);
+  }
+  for (const std::string& frame : other.raw_frames_) {
+    const bool held = std::any_of(raw_frames_.begin(), raw_frames_.end(),
+                                  [&](const auto& f) { return f.compare(0, 4, frame, 0, 4) == 0; });
+    if (!held) AddRawFrame(frame);
+  }
+  notes_.insert(notes_.end(), other.notes_.begin(), other.notes_.end());
+}
+
+const std::string* Tags::Text(std::string_view frame) const {
+  for (const auto& [id, text] : texts_) {
+    if (id == frame) return &text;
+  }
+  return nullptr;
+}
+
+Tags ReadLibraryTags(SNDFILE* file) {
+  static constexpr std::pair<int, const char*> kStrings[] = {
+      {SF_STR_TITLE, "TIT2"}, {SF_STR_ARTIST, "TPE1"},    {SF_STR_ALBUM, "TALB"},
+      {SF_STR_DATE, "TYER"},  {SF_STR_COMMENT, "COMM"},   {SF_STR_TRACKNUMBER, "TRCK"},
+      {SF_STR_GENRE, "TCON"}, {SF_STR_COPYRIGHT, "TCOP"},
+  };
   Tags tags;
-  tags.title = Cleaned(sf_get_string(file, SF_STR_TITLE));
-  tags.artist = Cleaned(sf_get_string(file, SF_STR_ARTIST));
-  tags.album = Cleaned(sf_get_string(file, SF_STR_ALBUM));
-  tags.date = Cleaned(sf_get_string(file, SF_STR_DATE));
-  tags.comment = Cleaned(sf_get_string(file, SF_STR_COMMENT));
-  tags.track = Cleaned(sf_get_string(file, SF_STR_TRACKNUMBER));
-  tags.genre = Cleaned(sf_get_string(file, SF_STR_GENRE));
+  for (const auto& [kind, frame] : kStrings) {
+    if (const char* text = sf_get_string(file, kind)) tags.AddText(frame, text);
+  }
   return tags;
 }
 
-void WriteTags(lame_t encoder, const Tags& tags) {
-  if (tags.empty()) return;
-  id3tag_init(encoder);
-  id3tag_v2_only(encoder);
-  WriteText(encoder, "TIT2", tags.title);
-  WriteText(encoder, "TPE1", tags.artist);
-  WriteText(encoder, "TALB", tags.album);
-  WriteText(encoder, "TYER", YearOf(tags.date));
-  WriteText(encoder, "TRCK", tags.track);
-  WriteText(encoder, "TCON", tags.genre);
-  WriteComment(encoder, tags.comment);
+std::string Utf8Of(std::string_view bytes) {
+  while (!bytes.empty() && (bytes.back() == ' ' || bytes.back() == '\t' || bytes.back() == '\0')) {
+    bytes.remove_suffix(1);
+  }
+  if (DecodeUtf8(bytes)) return std::string(bytes);
+  std::string text;
+  for (char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      text.push_back(c);
+    } else {
+      text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+      text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+  }
+  return text;
+}
+
+std::string Megabytes(int64_t bytes) { return std::to_string((bytes + (1 << 19)) >> 20) + " MB"; }
+
+std::string PictureName(int type) {
+  static constexpr const char* kNames[] = {"Sonstiges",     "Dateisymbol",   "anderes Dateisymbol",
+                                           "Titelbild",     "Rückseite",     "Beiheft",
+                                           "Datenträger",   "Solist",        "Interpret",
+                                           "Dirigent",      "Band",          "Komponist",
+                                           "Texter",        "Aufnahmeort",   "bei der Aufnahme",
+                                           "beim Auftritt", "Filmszene",     "Fisch",
+                                           "Illustration",  "Logo der Band", "Logo des Labels"};
+  if (type >= 0 && type < int(std::size(kNames))) return kNames[type];
+  return "Nr. " + std::to_string(type);
 }
 
 std::u16string Utf16WithByteOrderMark(std::string_view text) {

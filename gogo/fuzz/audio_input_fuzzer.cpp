@@ -1,8 +1,10 @@
 // libFuzzer target over gogo's input reading: arbitrary bytes go through libsndfile's virtual
 // I/O into the same code that opens, checks, tags and reads every input file, once in one pass
 // and once cut into chunks as the threads take them.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -10,7 +12,8 @@
 #include "audio_input.h"
 #include "chunk_reader.h"
 #include "encoded_chunk_joiner.h"
-#include "tags.h"
+#include "id3v2_tag.h"
+#include "input_tags.h"
 
 namespace {
 
@@ -57,11 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
   std::unique_ptr<gogo::AudioInput> input = gogo::AudioInput::FromMemory({data, size}, &error);
   if (!input) return 0;
-  const gogo::Tags tags = gogo::ReadTags(input->handle());
-  for (const std::string* text : {&tags.title, &tags.artist, &tags.album, &tags.date, &tags.comment,
-                                  &tags.track, &tags.genre}) {
-    gogo::Utf16WithByteOrderMark(*text);
-  }
+  gogo::Id3v2TagFor(gogo::ReadInputTags(*input));
   if (input->prefers_float()) {
     ReadAll<float>(*input, [&](float* b, int64_t n) { return input->ReadFloats(b, n); });
   } else {

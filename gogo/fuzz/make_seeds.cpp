@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -95,6 +96,87 @@ void WriteUnfinished(const std::string& folder) {
   }
 }
 
+std::string ReadFile(const std::string& path) {
+  std::string bytes;
+  if (FILE* file = std::fopen(path.c_str(), "rb")) {
+    char block[4096];
+    for (size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0;) {
+      bytes.append(block, count);
+    }
+    std::fclose(file);
+  }
+  return bytes;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  if (FILE* file = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+}
+
+std::string Number(uint32_t value, int bytes, bool big_endian, int bits = 8) {
+  std::string out;
+  for (int i = 0; i < bytes; ++i) {
+    const int shift = bits * (big_endian ? bytes - 1 - i : i);
+    out.push_back(char((value >> shift) & ((1u << bits) - 1)));
+  }
+  return out;
+}
+
+const std::string kPng = std::string("\x89PNG\r\n\x1A\n", 8) + "IHDR";
+
+// An ID3v2.3 tag with a text, a user text, a comment and a picture, as tag editors write it.
+std::string Id3Tag() {
+  std::string frames;
+  const auto frame = [&](const char* id, const std::string& body) {
+    frames += id + Number(uint32_t(body.size()), 4, true) + std::string(2, '\0') + body;
+  };
+  frame("TIT2", std::string("\x01\xFF\xFEZ\0\xF6\0", 7));
+  frame("TXXX", std::string("\0REPLAYGAIN_TRACK_GAIN\0-1 dB", 28));
+  frame("COMM", std::string("\0deu\0Kommentar", 14));
+  frame("APIC", std::string("\0image/png\0\x03\0", 13) + kPng);
+  return "ID3" + std::string("\x03\0\0", 3) + Number(uint32_t(frames.size()), 4, true, 7) + frames;
+}
+
+// The seed once more with a chunk that holds an ID3v2 tag at its end.
+void AddId3Chunk(const std::string& folder, const char* seed, const char* name) {
+  std::string bytes = ReadFile(folder + "/" + seed);
+  if (bytes.size() < 12) return;
+  const bool riff = bytes.compare(0, 4, "RIFF") == 0;
+  const std::string tag = Id3Tag();
+  bytes += (riff ? "id3 " : "ID3 ") + Number(uint32_t(tag.size()), 4, !riff) + tag;
+  if (tag.size() % 2 == 1) bytes.push_back('\0');
+  bytes.replace(4, 4, Number(uint32_t(bytes.size() - 8), 4, !riff));
+  WriteFile(folder + "/" + name, bytes);
+}
+
+// The FLAC seed with a Vorbis comment and a picture block after its STREAMINFO.
+void AddFlacBlocks(const std::string& folder, const char* seed, const char* name) {
+  const std::string bytes = ReadFile(folder + "/" + seed);
+  if (bytes.size() < 42) return;
+  std::string comment = Number(4, 4, false) + "gogo" + Number(3, 4, false);
+  for (const std::string field : {"TITLE=Titel", "TRACKNUMBER=3", "TRACKTOTAL=12"}) {
+    comment += Number(uint32_t(field.size()), 4, false) + field;
+  }
+  const std::string mime = "image/png";
+  const std::string picture = Number(3, 4, true) + Number(uint32_t(mime.size()), 4, true) + mime +
+                              Number(0, 4, true) + std::string(16, '\0') +
+                              Number(uint32_t(kPng.size()), 4, true) + kPng;
+  std::string out = bytes.substr(0, 42);
+  out[4] = 0;
+  out += '\x04' + Number(uint32_t(comment.size()), 3, true) + comment;
+  out += '\x86' + Number(uint32_t(picture.size()), 3, true) + picture;
+  // The blocks the library wrote are skipped; the frames follow them.
+  size_t at = 4;
+  for (bool last = false; !last && at + 4 <= bytes.size();) {
+    last = (bytes[at] & 0x80) != 0;
+    at += 4 + (size_t(uint8_t(bytes[at + 1])) << 16 | size_t(uint8_t(bytes[at + 2])) << 8 |
+               uint8_t(bytes[at + 3]));
+  }
+  WriteFile(folder + "/" + name, out + bytes.substr(std::min(at, bytes.size())));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,8 +201,13 @@ int main(int argc, char** argv) {
       {"ulaw.au", SF_FORMAT_AU | SF_FORMAT_ULAW, 1, 8000},
       {"pcm16.rf64", SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 2, 44100},
       {"float.aifc", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 1, 48000},
+      {"vorbis.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 44100},
+      {"opus.ogg", SF_FORMAT_OGG | SF_FORMAT_OPUS, 1, 48000},
   };
   for (const Seed& seed : seeds) Write(argv[1], seed);
   WriteUnfinished(argv[1]);
+  AddId3Chunk(argv[1], "pcm16.wav", "id3.wav");
+  AddId3Chunk(argv[1], "pcm16.aiff", "id3.aiff");
+  AddFlacBlocks(argv[1], "pcm16.flac", "blocks.flac");
   return 0;
 }
