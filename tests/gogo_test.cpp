@@ -607,7 +607,7 @@ TEST_F(GogoTest, DeleteRemovesTheInputOnlyAfterSuccess) {
   ASSERT_TRUE(QFile::link(recording, link));
   const GogoRun through_link = RunGogo({QStringLiteral("-delete"), link}, folder());
   EXPECT_EQ(through_link.exit_code, 0) << through_link.error_output.toStdString();
-  EXPECT_FALSE(QFileInfo(link).isSymLink());
+  EXPECT_FALSE(QFileInfo(link).isSymLink() || QFileInfo::exists(link));
   EXPECT_EQ(ReadBytes(recording), recorded);
   EXPECT_GT(DecodedFrames(Path(QStringLiteral("link.mp3"))), 0);
 

@@ -236,8 +236,8 @@ TEST_F(ListFileTest, AListAtTheLimitsOpensAndOneBeyondIsRefused) {
     ASSERT_TRUE(list.write(QByteArray("0;\n").repeated(c.records)) == 3 * c.records);
     list.close();
     const std::optional<QStringList> entries = ReadListFile(list.fileName());
-    ASSERT_EQ(entries.has_value(), c.opens);
-    if (c.opens) {
+    EXPECT_EQ(entries.has_value(), c.opens);
+    if (c.opens && entries) {
       EXPECT_EQ(entries->size(), c.records);
     }
   }
