@@ -1,6 +1,7 @@
 #include "encode/encoding_run.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 #include "encode/argument_split.h"
 #include "platform/paths.h"
@@ -156,10 +157,7 @@ void EncodingRun::EndRun() {
 void EncodingRun::FinishRun() {
   encoding_ = false;
   // The files the run did not reach count too, so the summary speaks of the whole list.
-  const int file_count = ports_.FileCount();
-  for (auto index = int(results_.all().size()); index < file_count; ++index) {
-    results_.Add({ports_.FileAt(index), FileOutcome::kNotStarted, {}});
-  }
+  results_.AddNotStarted(std::max<qsizetype>(0, ports_.FileCount() - results_.all().size()));
   file_index_ = 0;
   // Asked before the progress window goes, while Zavrik's windows still know whether they are
   // the active ones.

@@ -19,6 +19,7 @@ QString FailureMessage(const QString& last_line, const ProcessExit& exit) {
 }
 
 qsizetype RunResults::Count(FileOutcome outcome) const {
+  if (outcome == FileOutcome::kNotStarted) return not_started_;
   return std::count_if(results_.begin(), results_.end(),
                        [outcome](const FileResult& result) { return result.outcome == outcome; });
 }
@@ -36,7 +37,7 @@ Alert RunResults::FailureAlert() const {
       (failed.size() == 1 ? QStringLiteral("%1 von %2 konnte nicht kodiert werden.")
                           : QStringLiteral("%1 von %2 konnten nicht kodiert werden."))
           .arg(failed.size())
-          .arg(Files(results_.size()));
+          .arg(Files(size()));
   QStringList details;
   for (const FileResult& result : failed) {
     details << result.path + QLatin1Char('\n') + result.message;
@@ -50,8 +51,8 @@ Alert RunResults::FailureAlert() const {
 QString RunResults::NoticeText() const {
   const qsizetype encoded = Count(FileOutcome::kEncoded);
   const qsizetype failed = Count(FileOutcome::kFailed);
-  if (encoded == results_.size()) return Files(encoded) + QStringLiteral(" kodiert");
-  QString text = QStringLiteral("%1 von %2 kodiert").arg(encoded).arg(Files(results_.size()));
+  if (encoded == size()) return Files(encoded) + QStringLiteral(" kodiert");
+  QString text = QStringLiteral("%1 von %2 kodiert").arg(encoded).arg(Files(size()));
   if (failed > 0) text += QStringLiteral(", %1 fehlgeschlagen").arg(failed);
   return text;
 }

@@ -29,13 +29,21 @@ struct ProcessExit {
 // nothing, its exit status or the signal that ended it.
 QString FailureMessage(const QString& last_line, const ProcessExit& exit);
 
-// The results of one run, in list order.
+// The results of one run, in list order. The files a stopped run never reached are only
+// counted: a list of millions would otherwise hold the window while each got its own result.
 class RunResults {
  public:
-  void Clear() { results_.clear(); }
+  void Clear() {
+    results_.clear();
+    not_started_ = 0;
+  }
   void Add(const FileResult& result) { results_.append(result); }
+  void AddNotStarted(qsizetype count) { not_started_ += count; }
 
+  // The files the run reached, in list order.
   const QList<FileResult>& all() const { return results_; }
+  // Every file of the run, those it never reached included.
+  qsizetype size() const { return results_.size() + not_started_; }
   qsizetype Count(FileOutcome outcome) const;
   QList<FileResult> Failed() const;
 
@@ -47,4 +55,5 @@ class RunResults {
 
  private:
   QList<FileResult> results_;
+  qsizetype not_started_ = 0;
 };
