@@ -84,6 +84,9 @@ FilesList::FilesList(MessageHandler* application, AlertPresenter* alerts,
   setUniformItemSizes(true);
   // A list of millions of entries is laid out a part at a time, between other events.
   setLayoutMode(QListView::Batched);
+  // Scrolling by item makes the view keep a map of every row's position and rebuild it on each
+  // change of size, a pause of a tenth of a second for millions of entries; by pixel it needs none.
+  setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   // A failed entry's icon fits the line, so every row keeps the height of a row of text.
   const int line = fontMetrics().height();
   setIconSize(QSize(line, line));
