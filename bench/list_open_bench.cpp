@@ -26,6 +26,7 @@
 #include "files/files_commands.h"
 #include "files/files_list.h"
 #include "files/list_file.h"
+#include "ignoring_application.h"
 #include "platform/alert.h"
 #include "window/main_window.h"
 
@@ -64,17 +65,6 @@ int WriteList(const QString& path, int megabytes, bool short_records) {
   file.write(block.data(), qint64(block.size()));
   return records;
 }
-
-// An application object that lets everything pass.
-class IgnoringApplication : public ApplicationPort, public MimeTypeActions {
- public:
-  void MessageReceived(const Message&) override {}
-  QString ExecutablePath() const override { return {}; }
-  void WriteOptions() override {}
-  void Quit() override {}
-  void RegisterMIMEType(bool) override {}
-  void UnregisterMIMEType() override {}
-};
 
 long ResidentMegabytes() {
   QFile status(QStringLiteral("/proc/self/status"));

@@ -23,6 +23,7 @@
 
 #include "app/options_view.h"
 #include "app/settings.h"
+#include "ignoring_application.h"
 #include "platform/message_box_presenter.h"
 #include "window/main_window.h"
 
@@ -34,17 +35,6 @@ int64_t MonotonicNanoseconds() {
   clock_gettime(CLOCK_MONOTONIC, &now);
   return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
-
-// An application object that lets everything pass.
-class IgnoringApplication : public ApplicationPort, public MimeTypeActions {
- public:
-  void MessageReceived(const Message&) override {}
-  QString ExecutablePath() const override { return {}; }
-  void WriteOptions() override {}
-  void Quit() override {}
-  void RegisterMIMEType(bool) override {}
-  void UnregisterMIMEType() override {}
-};
 
 // Prints the milliseconds since `started` right after the watched window's first paint.
 class FirstPaint : public QObject {
